@@ -1,0 +1,74 @@
+#include "core/file/FindFileIterator.h"
+
+#include "core/platform/fs/DirectoryReader.h"
+
+namespace Vuxo {
+
+struct FindFileIterator::Search {
+    DirectoryReader reader;
+    FindFileData current;
+    bool atEnd = false;
+
+    // Reads up to the next entry that is not "." or ".."; at the end the stream is closed at once.
+    void Advance() {
+        DirectoryEntry entry;
+        while (reader.Next(entry)) {
+            if (entry.name == "." || entry.name == "..") {
+                continue;
+            }
+            current = FindFileData{};
+            current.name = std::move(entry.name);
+            current.kind = entry.kind;
+            PathInfo info;
+            if (reader.QueryEntry(current.name, info)) {
+                current.kind = info.kind;
+                current.size = info.kind == PathKind::Regular ? info.size : 0;
+                current.lastWriteTime = info.lastWriteTime;
+            } else {
+                // A dangling link, or an entry removed since it was read.
+                current.kind = PathKind::Missing;
+            }
+            return;
+        }
+        reader.Close();
+        current = FindFileData{};
+        atEnd = true;
+    }
+};
+
+FindFileIterator::FindFileIterator(const std::string& utf8Folder) : m_search(std::make_shared<Search>()) {
+    if (utf8Folder.empty() || !m_search->reader.Open(utf8Folder)) {
+        m_search->atEnd = true;
+        return;
+    }
+    m_search->Advance();
+}
+
+bool FindFileIterator::AtEnd() const {
+    return !m_search || m_search->atEnd;
+}
+
+FindFileIterator::reference FindFileIterator::operator*() const {
+    static const FindFileData kNone;
+    return AtEnd() ? kNone : m_search->current;
+}
+
+FindFileIterator::pointer FindFileIterator::operator->() const {
+    return &**this;
+}
+
+FindFileIterator& FindFileIterator::operator++() {
+    if (!AtEnd()) {
+        m_search->Advance();
+    }
+    return *this;
+}
+
+bool FindFileIterator::operator==(const FindFileIterator& other) const {
+    if (AtEnd() || other.AtEnd()) {
+        return AtEnd() == other.AtEnd();
+    }
+    return m_search == other.m_search;
+}
+
+} // namespace Vuxo

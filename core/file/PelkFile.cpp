@@ -1,0 +1,132 @@
+#include "core/file/PelkFile.h"
+
+#include "core/platform/fs/FileCalls.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace {
+
+std::optional<Vuxo::FileOpenRequest> RequestForMode(unsigned mode, bool exclusive) {
+    Vuxo::FileOpenRequest request;
+    request.share = exclusive ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
+    switch (mode) {
+    case PelkFile::ModeRead:
+        request.access = Vuxo::FileAccess::Read;
+        break;
+    case PelkFile::ModeCreate:
+        request.access = Vuxo::FileAccess::Write;
+        request.create = true;
+        request.truncate = true;
+        break;
+    case PelkFile::ModeReadWrite:
+        request.access = Vuxo::FileAccess::ReadWrite;
+        request.create = true;
+        break;
+    case PelkFile::ModeWrite:
+        request.access = Vuxo::FileAccess::Write;
+        request.create = true;
+        break;
+    default:
+        return std::nullopt;
+    }
+    return request;
+}
+
+std::string FullPathOf(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+    if (error) {
+        return path;
+    }
+    return absolute.lexically_normal().string();
+}
+
+} // namespace
+
+PelkFile::PelkFile(const std::string& utf8Path, unsigned mode, bool exclusive) {
+    Open(utf8Path, mode, exclusive);
+}
+
+PelkFile::PelkFile(int borrowedDescriptor) : m_descriptor(borrowedDescriptor), m_owned(false) {}
+
+PelkFile::~PelkFile() {
+    Close();
+}
+
+bool PelkFile::Open(const std::string& utf8Path, unsigned mode, bool exclusive) {
+    Close(); // a second Open must not leak the first descriptor
+    m_fullPath = FullPathOf(utf8Path);
+    const std::optional<Vuxo::FileOpenRequest> request = RequestForMode(mode, exclusive);
+    if (!request) {
+        return false;
+    }
+    Vuxo::FileDescriptor file = Vuxo::OpenRegularFile(utf8Path, *request);
+    if (!file.IsValid()) {
+        return false;
+    }
+    m_descriptor = file.Release();
+    m_owned = true;
+    return true;
+}
+
+size_t PelkFile::Read(void* buffer, size_t count) {
+    if (count == 0 || m_descriptor < 0 || !buffer) {
+        return 0;
+    }
+    return Vuxo::ReadFully(m_descriptor, buffer, count);
+}
+
+size_t PelkFile::Write(const void* buffer, size_t count) {
+    if (count == 0 || m_descriptor < 0 || !buffer) {
+        return 0;
+    }
+    return Vuxo::WriteFully(m_descriptor, buffer, count);
+}
+
+int64_t PelkFile::Tell() {
+    return m_descriptor < 0 ? -1 : Vuxo::SeekDescriptor(m_descriptor, 0, Current);
+}
+
+int64_t PelkFile::GetSize() {
+    return m_descriptor < 0 ? -1 : Vuxo::GetDescriptorSize(m_descriptor);
+}
+
+int64_t PelkFile::Seek(int64_t distance, int origin) {
+    return m_descriptor < 0 ? -1 : Vuxo::SeekDescriptor(m_descriptor, distance, origin);
+}
+
+bool PelkFile::SetEnd(int64_t position) {
+    if (m_descriptor < 0 || Seek(position, Begin) != position) {
+        return false;
+    }
+    return Vuxo::TruncateDescriptor(m_descriptor, position);
+}
+
+bool PelkFile::Flush() {
+    return m_descriptor >= 0 && Vuxo::SyncDescriptor(m_descriptor);
+}
+
+bool PelkFile::Close() {
+    m_fullPath.clear();
+    if (m_descriptor < 0) {
+        return true;
+    }
+    Vuxo::FileDescriptor file(m_descriptor);
+    m_descriptor = -1;
+    if (!m_owned) {
+        file.Release(); // borrowed: its owner closes it
+        return true;
+    }
+    m_owned = false;
+    return file.Close();
+}
+
+std::string PelkFile::GetFileNamePart() const {
+    const size_t slash = m_fullPath.rfind('/');
+    return slash == std::string::npos ? m_fullPath : m_fullPath.substr(slash + 1);
+}

@@ -1,0 +1,71 @@
+// An owned file over a POSIX descriptor, the only file object of the program.
+// Open modes: 0 read an existing file; 1 write, created or truncated; 2 read and write, created when
+// missing; 4 write, created when missing, content kept. Only regular files open: a folder, FIFO or device
+// is refused, and never blocks. Share modes use flock: a non-exclusive open takes a shared lock, an
+// exclusive open an exclusive lock, and a conflicting lock makes Open fail. Offsets and sizes are 64-bit.
+// One thread uses an object at a time; it has no lock.
+#pragma once
+
+#include "core/thread/Noncopyable.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class PelkFile : private Vuxo::Noncopyable {
+public:
+    // Open modes.
+    static constexpr unsigned ModeRead = 0;
+    static constexpr unsigned ModeCreate = 1;
+    static constexpr unsigned ModeReadWrite = 2;
+    static constexpr unsigned ModeWrite = 4;
+
+    // Seek origins.
+    static constexpr int Begin = 0;
+    static constexpr int Current = 1;
+    static constexpr int End = 2;
+
+    PelkFile() = default;
+    // As Open; the result shows through IsOpen().
+    PelkFile(const std::string& utf8Path, unsigned mode, bool exclusive);
+    // Borrows a descriptor owned elsewhere: usable, but never closed by this object.
+    explicit PelkFile(int borrowedDescriptor);
+    virtual ~PelkFile();
+
+    // Closes a file that is already open, then opens `utf8Path`. The full path is recorded either way.
+    virtual bool Open(const std::string& utf8Path, unsigned mode, bool exclusive);
+    // Reads up to `count` bytes, retrying short reads, until the count or the end of the file.
+    virtual size_t Read(void* buffer, size_t count);
+    // Writes `count` bytes, retrying short writes; the result is less only on an error.
+    virtual size_t Write(const void* buffer, size_t count);
+    // Current position, or -1.
+    virtual int64_t Tell();
+    // Size of the file, or -1.
+    virtual int64_t GetSize();
+    // Moves the position relative to Begin, Current or End; the new position, or -1.
+    virtual int64_t Seek(int64_t distance, int origin);
+    // Reports a failed close; closing a closed file succeeds.
+    virtual bool Close();
+    // Commits the file to storage (fsync).
+    virtual bool Flush();
+
+    // Moves to `position` and cuts or extends the file there.
+    bool SetEnd(int64_t position);
+
+    bool IsOpen() const { return m_descriptor >= 0; }
+    // The descriptor, for sendfile and the like; -1 when closed. Stays owned by this object.
+    int GetDescriptor() const { return m_descriptor; }
+
+    // The absolute path given to the last Open (empty after Close), and its last component.
+    const std::string& GetFullPath() const { return m_fullPath; }
+    std::string GetFileNamePart() const;
+
+private:
+    int m_descriptor = -1;
+    bool m_owned = false;
+    std::string m_fullPath;
+};
+
+namespace Vuxo {
+using ::PelkFile;
+} // namespace Vuxo

@@ -1,0 +1,39 @@
+// The bounded queue of log entries between the threads that log and the GUI thread that shows them.
+// Push notifies the target on every call (even when the entry is dropped because 1024 are waiting); the
+// GUI pops until the queue is empty. Guarded by its own CriticalSection. The process-wide instance is
+// never destroyed, so pushes from late threads at exit are safe.
+#pragma once
+
+#include "core/log/MessageNotifier.h"
+#include "core/thread/CriticalSection.h"
+
+#include <cstddef>
+#include <deque>
+#include <string>
+
+namespace Vuxo {
+
+struct LogEntry {
+    int level = 0;
+    std::u16string text;
+};
+
+class LogQueue : public MessageNotifier {
+public:
+    static constexpr size_t kCapacity = 1024;
+
+    static LogQueue& GetInstance();
+
+    LogQueue() = default;
+
+    // Queues the entry unless kCapacity entries are waiting, then notifies in both cases.
+    void Push(int level, std::u16string text);
+    // Moves the oldest entry into `entry`; false (and `entry` untouched) when the queue is empty.
+    bool Pop(LogEntry& entry);
+
+private:
+    CriticalSection m_lock;
+    std::deque<LogEntry> m_entries;
+};
+
+} // namespace Vuxo

@@ -1,0 +1,21 @@
+#include "core/log/MessageNotifier.h"
+
+namespace Vuxo {
+
+void MessageNotifier::SetTarget(NotificationTarget* target, unsigned message, uintptr_t wParam,
+                                intptr_t lParam) {
+    ScopedLock guard(m_lock);
+    m_target = target;
+    m_message = message;
+    m_wParam = wParam;
+    m_lParam = lParam;
+}
+
+void MessageNotifier::Notify() {
+    ScopedLock guard(m_lock);
+    if (m_target) {
+        m_target->PostNotification(m_message, m_wParam, m_lParam);
+    }
+}
+
+} // namespace Vuxo

@@ -1,0 +1,40 @@
+// The window-notification seam. A producer on any thread calls Notify(); the shell's NotificationTarget
+// delivers the configured message on its GUI thread, so the core never touches a window.
+// The target and its message are guarded by the notifier's lock, which is also held while the target is
+// called: once SetTarget(nullptr, ...) returns, the old target is no longer in use and may be destroyed.
+#pragma once
+
+#include "core/thread/CriticalSection.h"
+
+#include <cstdint>
+
+namespace Vuxo {
+
+class NotificationTarget {
+public:
+    // Queues the message for the GUI thread and returns at once; must not block on the GUI thread.
+    virtual void PostNotification(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
+
+protected:
+    ~NotificationTarget() = default;
+};
+
+class MessageNotifier : private Noncopyable {
+public:
+    MessageNotifier() = default;
+    virtual ~MessageNotifier() = default;
+
+    // Stores the target (null for none) and the message it is sent.
+    virtual void SetTarget(NotificationTarget* target, unsigned message, uintptr_t wParam, intptr_t lParam);
+    // Posts the message to the target when one is set.
+    virtual void Notify();
+
+private:
+    CriticalSection m_lock;
+    NotificationTarget* m_target = nullptr;
+    unsigned m_message = 0;
+    uintptr_t m_wParam = 0;
+    intptr_t m_lParam = 0;
+};
+
+} // namespace Vuxo

@@ -1,0 +1,177 @@
+#include "core/platform/fs/FileCalls.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Vuxo {
+
+namespace {
+
+int OpenFlags(const FileOpenRequest& request) {
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK; // non-blocking so a FIFO cannot hang the open
+    switch (request.access) {
+    case FileAccess::Read:
+        flags |= O_RDONLY;
+        break;
+    case FileAccess::Write:
+        flags |= O_WRONLY;
+        break;
+    case FileAccess::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    }
+    if (request.create) {
+        flags |= O_CREAT;
+    }
+    return flags;
+}
+
+int LockDescriptor(int descriptor, FileShare share) {
+    const int operation = (share == FileShare::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    int result;
+    do {
+        result = ::flock(descriptor, operation);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+
+// Opens, checks and locks; 0 or the errno value.
+int OpenChecked(const std::string& path, const FileOpenRequest& request, FileDescriptor& file) {
+    int descriptor;
+    do {
+        descriptor = ::open(path.c_str(), OpenFlags(request), 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        return errno;
+    }
+    file = FileDescriptor(descriptor);
+
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    }
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return errno;
+    }
+    if (const int error = LockDescriptor(descriptor, request.share); error != 0) {
+        return error;
+    }
+    // Truncate only after the lock is ours: emptying a file another opener holds would destroy its data.
+    if (request.truncate && ::ftruncate(descriptor, 0) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+} // namespace
+
+FileDescriptor OpenRegularFile(const std::string& path, const FileOpenRequest& request, int* error) {
+    FileDescriptor file;
+    const int result = OpenChecked(path, request, file);
+    if (result != 0) {
+        file.Close();
+    }
+    if (error) {
+        *error = result;
+    }
+    return file;
+}
+
+size_t ReadFully(int descriptor, void* buffer, size_t count) {
+    auto* bytes = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(descriptor, bytes + done, count - done);
+        if (got > 0) {
+            done += static_cast<size_t>(got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            break;
+        }
+    }
+    return done;
+}
+
+size_t WriteFully(int descriptor, const void* buffer, size_t count) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(descriptor, bytes + done, count - done);
+        if (put > 0) {
+            done += static_cast<size_t>(put);
+        } else if (put == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return done;
+}
+
+int64_t SeekDescriptor(int descriptor, int64_t distance, int origin) {
+    int whence;
+    switch (origin) {
+    case 0:
+        whence = SEEK_SET;
+        break;
+    case 1:
+        whence = SEEK_CUR;
+        break;
+    case 2:
+        whence = SEEK_END;
+        break;
+    default:
+        return -1;
+    }
+    const off_t position = ::lseek(descriptor, static_cast<off_t>(distance), whence);
+    return position < 0 ? -1 : static_cast<int64_t>(position);
+}
+
+int64_t GetDescriptorSize(int descriptor) {
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        return -1;
+    }
+    return static_cast<int64_t>(status.st_size);
+}
+
+bool SyncDescriptor(int descriptor) {
+    return ::fsync(descriptor) == 0;
+}
+
+bool TruncateDescriptor(int descriptor, int64_t size) {
+    if (size < 0) {
+        return false;
+    }
+    int result;
+    do {
+        result = ::ftruncate(descriptor, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool QueryPath(const std::string& path, PathInfo& info) {
+    info = PathInfo{};
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0) {
+        return false;
+    }
+    if (S_ISREG(status.st_mode)) {
+        info.kind = PathKind::Regular;
+    } else if (S_ISDIR(status.st_mode)) {
+        info.kind = PathKind::Directory;
+    } else {
+        info.kind = PathKind::Other;
+    }
+    info.size = static_cast<int64_t>(status.st_size);
+    info.lastWriteTime = static_cast<int64_t>(status.st_mtim.tv_sec);
+    return true;
+}
+
+} // namespace Vuxo

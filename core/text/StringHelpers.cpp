@@ -1,0 +1,138 @@
+#include "core/text/StringHelpers.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace Vuxo {
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsUtf8Lead(unsigned char c) {
+    return (c & 0xC0) != 0x80;
+}
+
+// Bytes of the UTF-8 sequence that `lead` starts (1 for anything that is no lead byte).
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF7)
+        return 4;
+    if (lead >= 0xE0)
+        return 3;
+    if (lead >= 0xC0)
+        return 2;
+    return 1;
+}
+
+// Length of the longest prefix of text[0, length) that does not end inside a UTF-8 sequence.
+size_t Utf8CutPoint(const char* text, size_t length) {
+    for (size_t back = 1; back <= 4 && back <= length; ++back) {
+        const auto c = static_cast<unsigned char>(text[length - back]);
+        if (IsUtf8Lead(c))
+            return Utf8SequenceLength(c) > back ? length - back : length;
+    }
+    return length;
+}
+
+template <typename Char> void TrimSet(std::basic_string<Char>& text, std::basic_string_view<Char> set) {
+    const size_t first = text.find_first_not_of(set);
+    if (first == std::basic_string<Char>::npos) {
+        text.clear();
+        return;
+    }
+    const size_t last = text.find_last_not_of(set);
+    text.erase(last + 1);
+    text.erase(0, first);
+}
+
+} // namespace
+
+int64_t ParseInt64(std::string_view text) {
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    size_t i = 0;
+    while (i < text.size() && !IsDigit(text[i]))
+        ++i;
+    int64_t value = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        const int digit = text[i] - '0';
+        if (value > (kMax - digit) / 10)
+            value = kMax; // saturate; keep reading so the run of digits is consumed
+        else
+            value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::string FormatString(size_t bufferSize, const char* fmt, ...) {
+    if (bufferSize == 0)
+        return {};
+    va_list args;
+    va_start(args, fmt);
+    va_list measure;
+    va_copy(measure, args);
+    const int needed = std::vsnprintf(nullptr, 0, fmt, measure);
+    va_end(measure);
+    if (needed < 0) {
+        va_end(args);
+        return {};
+    }
+    const size_t capacity = std::min(static_cast<size_t>(needed), bufferSize - 1) + 1;
+    std::vector<char> buffer(capacity);
+    std::vsnprintf(buffer.data(), capacity, fmt, args);
+    va_end(args);
+    size_t length = std::char_traits<char>::length(buffer.data());
+    if (static_cast<size_t>(needed) > capacity - 1 && length == capacity - 1)
+        length = Utf8CutPoint(buffer.data(), length);
+    return std::string(buffer.data(), length);
+}
+
+std::string GroupDigits(std::string_view text, int n) {
+    if (n < 1 || text.size() <= static_cast<size_t>(n))
+        return std::string(text);
+    const size_t group = static_cast<size_t>(n);
+    const size_t groups = (text.size() - 1) / group; // largest k with k * n below the length
+    const size_t head = text.size() - groups * group;
+    std::string result(text.substr(0, head));
+    result.reserve(text.size() + groups);
+    for (size_t g = 0; g < groups; ++g) {
+        result.push_back(',');
+        result.append(text.substr(head + g * group, group));
+    }
+    return result;
+}
+
+void Trim(std::string& text, std::string_view set) {
+    TrimSet<char>(text, set);
+}
+
+void Trim(std::u16string& text, std::u16string_view set) {
+    TrimSet<char16_t>(text, set);
+}
+
+void ToLower(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty())
+        return std::string(text);
+    std::string result;
+    result.reserve(text.size());
+    size_t start = 0;
+    for (size_t found = text.find(from); found != std::string_view::npos; found = text.find(from, start)) {
+        result.append(text.substr(start, found - start));
+        result.append(to);
+        start = found + from.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+} // namespace Vuxo

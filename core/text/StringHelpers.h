@@ -1,0 +1,49 @@
+// Small helpers on 8-bit (UTF-8) and wide (UTF-16) strings: numbers, formatting, trimming.
+// Stateless; safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Vuxo {
+
+// Skips everything up to the first ASCII digit (a sign too: "-5" gives 5) and reads the
+// run of digits that follows. No digit gives 0; a value beyond INT64_MAX gives INT64_MAX.
+int64_t ParseInt64(std::string_view text);
+
+// printf into a buffer of `bufferSize` bytes, terminator included: the result holds at most
+// bufferSize - 1 bytes and is cut there (never in the middle of a UTF-8 sequence). The result
+// ends at the first NUL that formatting produced.
+std::string FormatString(size_t bufferSize, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
+// printf-like formatting of a UTF-16 format, cut to at most bufferSize - 1 units (never
+// between the halves of a surrogate pair). The flags, width, precision and length modifiers
+// of printf apply to the numeric conversions (d i u o x X e E f F g G a A p c) as usual. The
+// strings differ from printf, since char16_t has no printf family of its own:
+//   %s  (also %ls) takes a const char16_t* (a null pointer prints "(null)");
+//   %hs takes a const char* holding UTF-8;
+//   %c  (also %lc) takes a char16_t, %hc a char;
+//   %%  is a percent sign; %n takes its pointer argument and writes nothing through it.
+// An unknown conversion, or a length modifier that does not suit its conversion ("%Ld"),
+// is copied as it stands and takes no argument (beyond a "*" width or precision).
+// Width and precision count UTF-16 units for %s and %c; both are capped at 1048576.
+std::u16string FormatWideString(size_t bufferSize, const char16_t* fmt, ...);
+
+// Inserts "," between groups of n characters counted from the right ("1234567", 3 ->
+// "1,234,567"). n below 1 leaves the text as it is.
+std::string GroupDigits(std::string_view text, int n);
+
+// Removes every leading and trailing character found in `set`.
+void Trim(std::string& text, std::string_view set);
+void Trim(std::u16string& text, std::u16string_view set);
+
+// ASCII letters to lower case; other bytes (UTF-8 included) unchanged.
+void ToLower(std::string& text);
+
+// Every occurrence of `from` replaced by `to`, left to right, resuming after each inserted
+// replacement. An empty `from` gives the text unchanged.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+} // namespace Vuxo

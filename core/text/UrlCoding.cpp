@@ -1,0 +1,69 @@
+#include "core/text/UrlCoding.h"
+
+namespace Vuxo {
+namespace {
+
+bool IsKeptInUrl(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '/' || c == '_';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string UrlEncode(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string result;
+    result.reserve(text.size() * 3);
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsKeptInUrl(c)) {
+            result.push_back(ch);
+        } else {
+            result.push_back('%');
+            result.push_back(kHex[c >> 4]);
+            result.push_back(kHex[c & 0x0F]);
+        }
+    }
+    return result;
+}
+
+std::string UrlDecode(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int high = HexValue(text[i + 1]);
+            const int low = HexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                result.push_back(static_cast<char>(high * 16 + low));
+                i += 3;
+                continue;
+            }
+        }
+        result.push_back(text[i]);
+        ++i;
+    }
+    return result;
+}
+
+std::string FormDecode(std::string_view text) {
+    std::string spaced(text);
+    for (char& c : spaced) {
+        if (c == '+')
+            c = ' ';
+    }
+    return UrlDecode(spaced);
+}
+
+} // namespace Vuxo

@@ -1,0 +1,59 @@
+// Base class of every worker thread: a std::thread running Run() plus a stop event.
+// The owner calls Start() and, to end the thread, Stop(): it sets the stop event, calls Interrupt() so the
+// subclass can wake a blocking call (shut down its socket, wake a sleep), then joins. Threads are never
+// killed and never delete themselves. A subclass whose Run() uses its own members must call Stop() in its
+// own destructor: by the time ~AThread runs, the subclass part is already gone. An object is never
+// destroyed from its own Run().
+// Start/Stop are serialised by an internal mutex; IsRunning and the stop event may be used from any thread.
+#pragma once
+
+#include "core/thread/Noncopyable.h"
+#include "core/thread/StopEvent.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+class AThread : private Vuxo::Noncopyable {
+public:
+    AThread() = default;
+    virtual ~AThread();
+
+    // Starts a new thread running Run(). False when the thread is still running or cannot be created.
+    // A finished earlier thread is joined first, and the stop event is reset.
+    bool Start();
+
+    // The thread's body; it should return soon after the stop event is set. The result is its exit code.
+    virtual int Run() = 0;
+
+    // Sets the stop event without waiting.
+    void SignalStop();
+
+    // True from a successful Start() until Run() has returned.
+    bool IsRunning() const;
+
+    // Sets the stop event, calls Interrupt() and waits for Run() to return, then resets the event.
+    // Called from the thread itself it only sets the event (a thread cannot join itself). Always true.
+    bool Stop();
+
+    Vuxo::StopEvent& GetStopEvent() { return m_stopEvent; }
+
+protected:
+    // Called by Stop() on the stopping thread after the stop event is set, while Run() may still block
+    // (or may just have returned).
+    virtual void Interrupt() {}
+
+private:
+    void Main();
+    bool IsCurrentThread() const;
+
+    std::mutex m_control; // guards m_thread in Start/Stop
+    std::thread m_thread;
+    std::atomic<bool> m_running{false};
+    std::atomic<std::thread::id> m_runningId{}; // id of the thread while it is inside Main()
+    Vuxo::StopEvent m_stopEvent;
+};
+
+namespace Vuxo {
+using ::AThread;
+} // namespace Vuxo

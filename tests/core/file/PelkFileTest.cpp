@@ -1,0 +1,250 @@
+#include "core/file/PelkFile.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string ReadAll(PelkFile& file) {
+    std::string content(static_cast<size_t>(file.GetSize()), '\0');
+    content.resize(file.Read(content.data(), content.size()));
+    return content;
+}
+
+TEST(PelkFile, UnknownModesFailAndCreateNothing) {
+    TempFolder folder;
+    for (unsigned mode : {3u, 5u, 6u, 8u, 0xFFFFFFFFu}) {
+        PelkFile file;
+        EXPECT_FALSE(file.Open(folder.Path("new"), mode, false)) << mode;
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_EQ(file.GetDescriptor(), -1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("new")));
+}
+
+TEST(PelkFile, ModesCreateTruncateKeepAndLimitAccess) {
+    struct Case {
+        unsigned mode;
+        bool existing;
+        bool opens;
+        const char* contentAfterOpen; // nullptr: no file
+        bool canRead;
+        bool canWrite;
+    };
+    const Case cases[] = {
+        {PelkFile::ModeRead, false, false, nullptr, false, false},
+        {PelkFile::ModeRead, true, true, "old content", true, false},
+        {PelkFile::ModeCreate, false, true, "", false, true},
+        {PelkFile::ModeCreate, true, true, "", false, true},
+        {PelkFile::ModeReadWrite, false, true, "", true, true},
+        {PelkFile::ModeReadWrite, true, true, "old content", true, true},
+        {PelkFile::ModeWrite, false, true, "", false, true},
+        {PelkFile::ModeWrite, true, true, "old content", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << (c.existing ? " existing" : " missing"));
+        TempFolder folder;
+        if (c.existing) {
+            folder.WriteFile("f", "old content");
+        }
+        PelkFile file;
+        ASSERT_EQ(file.Open(folder.Path("f"), c.mode, false), c.opens);
+        if (!c.opens) {
+            EXPECT_FALSE(std::filesystem::exists(folder.Path("f")));
+            continue;
+        }
+        EXPECT_EQ(folder.ReadFile("f"), c.contentAfterOpen);
+        EXPECT_EQ(file.Tell(), 0);
+        char byte;
+        EXPECT_EQ(file.Read(&byte, 1) == 1, c.canRead && c.existing);
+        file.Seek(0, PelkFile::Begin);
+        EXPECT_EQ(file.Write("NEW", 3) == 3, c.canWrite);
+        EXPECT_TRUE(file.Close());
+        if (c.canWrite) {
+            // Writing starts at 0: modes 2 and 4 overwrite the head and keep the rest.
+            EXPECT_EQ(folder.ReadFile("f"),
+                      c.existing && c.mode != PelkFile::ModeCreate ? "NEW content" : "NEW");
+        }
+    }
+}
+
+TEST(PelkFile, ShareLocksBetweenTwoOpenersInOneProcess) {
+    struct Case {
+        bool firstExclusive;
+        bool secondExclusive;
+        bool secondOpens;
+    };
+    const Case cases[] = {
+        {false, false, true}, {false, true, false}, {true, false, false}, {true, true, false}};
+    TempFolder folder;
+    folder.WriteFile("f", "data");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.firstExclusive << c.secondExclusive);
+        PelkFile first(folder.Path("f"), PelkFile::ModeRead, c.firstExclusive);
+        ASSERT_TRUE(first.IsOpen());
+        PelkFile second;
+        EXPECT_EQ(second.Open(folder.Path("f"), PelkFile::ModeReadWrite, c.secondExclusive), c.secondOpens);
+        second.Close();
+        first.Close();
+        EXPECT_TRUE(second.Open(folder.Path("f"), PelkFile::ModeRead, true)); // free again after Close
+    }
+}
+
+TEST(PelkFile, RefusedCreateDoesNotTruncateTheHeldFile) {
+    TempFolder folder;
+    folder.WriteFile("f", "precious");
+    PelkFile holder(folder.Path("f"), PelkFile::ModeRead, true);
+    ASSERT_TRUE(holder.IsOpen());
+    PelkFile writer;
+    EXPECT_FALSE(writer.Open(folder.Path("f"), PelkFile::ModeCreate, false));
+    EXPECT_EQ(ReadAll(holder), "precious");
+}
+
+// The child opens the file itself and exits 0 when the open succeeds, 1 when it fails.
+int OpenInChildProcess(const std::string& path, bool exclusive) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        PelkFile file;
+        ::_exit(file.Open(path, PelkFile::ModeRead, exclusive) ? 0 : 1);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    return WEXITSTATUS(status);
+}
+
+TEST(PelkFile, ShareLocksHoldAgainstAnotherProcess) {
+    TempFolder folder;
+    folder.WriteFile("f", "data");
+    {
+        PelkFile shared(folder.Path("f"), PelkFile::ModeRead, false);
+        ASSERT_TRUE(shared.IsOpen());
+        EXPECT_EQ(OpenInChildProcess(folder.Path("f"), false), 0);
+        EXPECT_EQ(OpenInChildProcess(folder.Path("f"), true), 1);
+    }
+    {
+        PelkFile exclusive(folder.Path("f"), PelkFile::ModeWrite, true);
+        ASSERT_TRUE(exclusive.IsOpen());
+        EXPECT_EQ(OpenInChildProcess(folder.Path("f"), false), 1);
+    }
+    EXPECT_EQ(OpenInChildProcess(folder.Path("f"), true), 0);
+}
+
+TEST(PelkFile, RefusesFoldersFifosAndDevicesWithoutBlocking) {
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo(folder.Path("pipe").c_str(), 0600), 0);
+    for (const std::string& path : {folder.Root(), folder.Path("pipe"), std::string("/dev/null")}) {
+        for (unsigned mode : {0u, 1u, 2u, 4u}) {
+            SCOPED_TRACE(path + " mode " + std::to_string(mode));
+            PelkFile file;
+            EXPECT_FALSE(file.Open(path, mode, false)); // a FIFO without a writer would block a plain open
+            EXPECT_FALSE(file.IsOpen());
+        }
+    }
+}
+
+TEST(PelkFile, ReadsAndWritesLargeBuffersWhole) {
+    TempFolder folder;
+    std::vector<char> data(3 * 1024 * 1024 + 17);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(i * 7 + i / 251);
+    }
+    PelkFile writer(folder.Path("big"), PelkFile::ModeCreate, true);
+    ASSERT_EQ(writer.Write(data.data(), data.size()), data.size());
+    EXPECT_EQ(writer.Write(data.data(), 0), 0u);
+    ASSERT_TRUE(writer.Flush());
+    ASSERT_TRUE(writer.Close());
+
+    PelkFile reader(folder.Path("big"), PelkFile::ModeRead, false);
+    EXPECT_EQ(reader.GetSize(), static_cast<int64_t>(data.size()));
+    std::vector<char> back(data.size() + 100);
+    EXPECT_EQ(reader.Read(back.data(), 0), 0u);
+    EXPECT_EQ(reader.Read(back.data(), back.size()), data.size()); // stops at the end
+    back.resize(data.size());
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(reader.Read(back.data(), 1), 0u);
+}
+
+TEST(PelkFile, SeeksAndSizesBeyondFourGigabytes) {
+    TempFolder folder;
+    PelkFile file(folder.Path("sparse"), PelkFile::ModeReadWrite, false);
+    ASSERT_TRUE(file.IsOpen());
+    const int64_t far = (int64_t{5} << 30) + 3;
+    EXPECT_EQ(file.Seek(far, PelkFile::Begin), far);
+    ASSERT_EQ(file.Write("xy", 2), 2u);
+    EXPECT_EQ(file.Tell(), far + 2);
+    EXPECT_EQ(file.GetSize(), far + 2);
+    EXPECT_EQ(file.Seek(-2, PelkFile::End), far);
+    EXPECT_EQ(file.Seek(1, PelkFile::Current), far + 1);
+    char byte = 0;
+    EXPECT_EQ(file.Read(&byte, 1), 1u);
+    EXPECT_EQ(byte, 'y');
+    EXPECT_EQ(file.Seek(-1, PelkFile::Begin), -1);
+    EXPECT_EQ(file.Seek(0, 7), -1);
+
+    ASSERT_TRUE(file.SetEnd(4)); // cut
+    EXPECT_EQ(file.GetSize(), 4);
+    EXPECT_EQ(file.Tell(), 4);
+    ASSERT_TRUE(file.SetEnd(10)); // extend with zeros
+    EXPECT_EQ(file.GetSize(), 10);
+}
+
+TEST(PelkFile, DescriptorIsCloseOnExecAndReleasedByClose) {
+    TempFolder folder;
+    PelkFile file(folder.Path("f"), PelkFile::ModeCreate, false);
+    const int descriptor = file.GetDescriptor();
+    ASSERT_GE(descriptor, 0);
+    EXPECT_TRUE(::fcntl(descriptor, F_GETFD) & FD_CLOEXEC);
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(::fcntl(descriptor, F_GETFD), -1);
+}
+
+TEST(PelkFile, ReopeningReleasesTheFirstFile) {
+    TempFolder folder;
+    folder.WriteFile("a", "A");
+    folder.WriteFile("b", "B");
+    PelkFile file(folder.Path("a"), PelkFile::ModeRead, true);
+    ASSERT_TRUE(file.Open(folder.Path("b"), PelkFile::ModeRead, true));
+    EXPECT_EQ(ReadAll(file), "B");
+    PelkFile other;
+    EXPECT_TRUE(other.Open(folder.Path("a"), PelkFile::ModeRead, true)); // the lock on "a" went with it
+}
+
+TEST(PelkFile, BorrowedDescriptorIsNeverClosed) {
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+    {
+        PelkFile borrowed(pipeEnds[1]);
+        EXPECT_EQ(borrowed.Write("hi", 2), 2u);
+        EXPECT_TRUE(borrowed.Close());
+        EXPECT_EQ(borrowed.GetDescriptor(), -1);
+    }
+    { PelkFile borrowed(pipeEnds[1]); }
+    EXPECT_NE(::fcntl(pipeEnds[1], F_GETFD), -1);
+    char text[2];
+    EXPECT_EQ(::read(pipeEnds[0], text, 2), 2);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+TEST(PelkFile, RecordsTheNormalisedFullPathEvenWhenOpenFails) {
+    TempFolder folder;
+    ASSERT_TRUE(std::filesystem::create_directory(folder.Path("sub")));
+    PelkFile file;
+    EXPECT_FALSE(file.Open(folder.Root() + "/sub/./x/../missing.txt", PelkFile::ModeRead, false));
+    EXPECT_EQ(file.GetFullPath(), folder.Path("sub/missing.txt"));
+    EXPECT_EQ(file.GetFileNamePart(), "missing.txt");
+    EXPECT_TRUE(file.Open(folder.Path("sub/new.txt"), PelkFile::ModeCreate, false));
+    EXPECT_EQ(file.GetFileNamePart(), "new.txt");
+    file.Close();
+    EXPECT_EQ(file.GetFullPath(), "");
+}
+
+} // namespace

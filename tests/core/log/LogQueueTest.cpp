@@ -1,0 +1,147 @@
+#include "core/log/LogQueue.h"
+#include "core/log/NotifyMessages.h"
+#include "core/log/Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Posted {
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+    bool operator==(const Posted&) const = default;
+};
+
+class FakeTarget : public Vuxo::NotificationTarget {
+public:
+    void PostNotification(unsigned message, uintptr_t wParam, intptr_t lParam) override {
+        posted.push_back({message, wParam, lParam});
+    }
+    std::vector<Posted> posted;
+};
+
+TEST(MessageNotifier, PostsTheConfiguredMessageToTheCurrentTarget) {
+    Vuxo::MessageNotifier notifier;
+    notifier.Notify(); // no target: nothing happens
+
+    FakeTarget first;
+    FakeTarget second;
+    notifier.SetTarget(&first, Vuxo::WM_TRANSFER_STATUS_CHANGED, 1, -2);
+    notifier.Notify();
+    notifier.SetTarget(&second, Vuxo::WM_LOG_ADDED, 0, 0);
+    notifier.Notify();
+    notifier.Notify();
+    notifier.SetTarget(nullptr, 0, 0, 0);
+    notifier.Notify();
+
+    EXPECT_EQ(first.posted, (std::vector<Posted>{{0x404, 1, -2}}));
+    EXPECT_EQ(second.posted, (std::vector<Posted>{{0x403, 0, 0}, {0x403, 0, 0}}));
+}
+
+TEST(LogQueue, KeepsTheFirst1024AndNotifiesOnEveryPush) {
+    Vuxo::LogQueue queue;
+    FakeTarget target;
+    queue.SetTarget(&target, Vuxo::WM_LOG_ADDED, 0, 0);
+    for (int i = 0; i < 1025; ++i) {
+        queue.Push(i % 64, u"entry " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)));
+    }
+    EXPECT_EQ(target.posted.size(), 1025u);
+    Vuxo::LogEntry entry;
+    int popped = 0;
+    while (queue.Pop(entry)) {
+        ASSERT_EQ(entry.level, popped % 64);
+        ASSERT_EQ(entry.text.back(), static_cast<char16_t>(u'0' + popped % 10));
+        ++popped;
+    }
+    EXPECT_EQ(popped, 1024);
+
+    queue.Push(Vuxo::LOG_ALERT, u"room again");
+    ASSERT_TRUE(queue.Pop(entry));
+    EXPECT_EQ(entry.text, u"room again");
+}
+
+TEST(LogQueue, PopOnAnEmptyQueueLeavesTheOutputAlone) {
+    Vuxo::LogQueue queue;
+    Vuxo::LogEntry entry{7, u"untouched"};
+    EXPECT_FALSE(queue.Pop(entry));
+    EXPECT_EQ(entry.level, 7);
+    EXPECT_EQ(entry.text, u"untouched");
+}
+
+TEST(LogQueue, KeepsEachThreadsOrderUnderConcurrentPushAndPop) {
+    Vuxo::LogQueue queue;
+    constexpr int kThreads = 8;
+    constexpr int kPerThread = 100; // all fit: nothing is dropped
+    std::atomic<int> pushersLeft{kThreads};
+    std::vector<std::thread> pushers;
+    for (int t = 0; t < kThreads; ++t) {
+        pushers.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                queue.Push(t, std::u16string(1, static_cast<char16_t>(i)));
+            }
+            --pushersLeft;
+        });
+    }
+    std::vector<int> next(kThreads, 0);
+    int total = 0;
+    Vuxo::LogEntry entry;
+    for (;;) {
+        const bool finished = pushersLeft.load() == 0; // read before popping, so nothing is missed
+        while (queue.Pop(entry)) {
+            ASSERT_EQ(entry.text[0], static_cast<char16_t>(next[entry.level]));
+            ++next[entry.level];
+            ++total;
+        }
+        if (finished) {
+            break;
+        }
+        std::this_thread::yield();
+    }
+    for (auto& pusher : pushers) {
+        pusher.join();
+    }
+    EXPECT_EQ(total, kThreads * kPerThread);
+}
+
+// Blocks inside PostNotification until released, to check that SetTarget waits for it.
+class GatedTarget : public Vuxo::NotificationTarget {
+public:
+    void PostNotification(unsigned, uintptr_t, intptr_t) override {
+        inCall = true;
+        entered.set_value();
+        release.get_future().wait();
+        inCall = false;
+    }
+    std::atomic<bool> inCall{false};
+    std::promise<void> entered;
+    std::promise<void> release;
+};
+
+TEST(LogQueue, ClearingTheTargetWaitsForAPostInProgress) {
+    Vuxo::LogQueue queue;
+    GatedTarget target;
+    queue.SetTarget(&target, Vuxo::WM_LOG_ADDED, 0, 0);
+    std::thread pusher([&] { queue.Push(Vuxo::LOG_INFO, u"line"); });
+    target.entered.get_future().wait();
+
+    std::promise<void> clearing;
+    auto clearer = std::async(std::launch::async, [&] {
+        clearing.set_value();
+        queue.SetTarget(nullptr, 0, 0, 0);
+        return target.inCall.load(); // the target may be destroyed from here on
+    });
+    clearing.get_future().wait();
+    // Give a SetTarget that did not wait the chance to return early; a correct one blocks here.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    target.release.set_value();
+    EXPECT_FALSE(clearer.get());
+    pusher.join();
+}
+
+} // namespace

@@ -1,0 +1,125 @@
+#include "core/log/Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Captured {
+    std::vector<std::pair<int, std::string>> lines;
+};
+
+void Capture(void* context, int level, const char* text) {
+    static_cast<Captured*>(context)->lines.emplace_back(level, text);
+}
+
+class TraceTest : public testing::Test {
+protected:
+    void SetUp() override { Vuxo::SetTraceCallback(&Capture, &captured); }
+    void TearDown() override {
+        Vuxo::SetTraceCallback(nullptr, nullptr);
+        Vuxo::SetTraceMask(0x7FFFFFFF);
+    }
+    Captured captured;
+};
+
+TEST_F(TraceTest, MaskFiltersByLevelBit) {
+    EXPECT_EQ(Vuxo::GetTraceMask(), 0x7FFFFFFFu); // every level on at start
+    Vuxo::SetTraceMask(0x7FFFFFFE);
+    EXPECT_EQ(Vuxo::GetTraceMask(), 0x7FFFFFFEu);
+    for (int level : {Vuxo::LOG_DEBUG, Vuxo::LOG_INFO, Vuxo::LOG_ERROR, Vuxo::LOG_WARNING, Vuxo::LOG_NOTICE,
+                      Vuxo::LOG_ALERT}) {
+        Vuxo::Trace(level, "level %d", level);
+    }
+    Vuxo::SetTraceMask(Vuxo::LOG_ALERT | Vuxo::LOG_ERROR);
+    Vuxo::Trace(Vuxo::LOG_INFO, "dropped");
+    Vuxo::Trace(Vuxo::LOG_ERROR | Vuxo::LOG_INFO, "kept: %s", "any matching bit");
+    const std::vector<std::pair<int, std::string>> expected = {
+        {2, "level 2"},   {4, "level 4"},   {8, "level 8"},
+        {16, "level 16"}, {32, "level 32"}, {6, "kept: any matching bit"}};
+    EXPECT_EQ(captured.lines, expected);
+}
+
+TEST_F(TraceTest, TruncatesAt1023BytesWithoutSplittingACharacter) {
+    const std::string korean = "\xEA\xB0\x80"; // a three-byte UTF-8 character
+    struct Case {
+        std::string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {std::string(2000, 'x'), std::string(1023, 'x')},
+        {std::string(1023, 'y'), std::string(1023, 'y')},
+        {std::string(1021, 'a') + korean, std::string(1021, 'a')},                // cut after 2 of 3 bytes
+        {std::string(1022, 'a') + korean, std::string(1022, 'a')},                // cut after 1 of 3 bytes
+        {std::string(1020, 'a') + korean + "b", std::string(1020, 'a') + korean}, // ends exactly on it
+    };
+    for (const Case& c : cases) {
+        captured.lines.clear();
+        Vuxo::Trace(Vuxo::LOG_NOTICE, "%s", c.text.c_str());
+        ASSERT_EQ(captured.lines.size(), 1u);
+        EXPECT_EQ(captured.lines[0].second, c.expected) << c.text.size();
+    }
+}
+
+TEST_F(TraceTest, NoCallbackDiscardsTexts) {
+    Vuxo::SetTraceCallback(nullptr, &captured);
+    Vuxo::Trace(Vuxo::LOG_ALERT, "lost");
+    Vuxo::SetTraceCallback(&Capture, &captured);
+    Vuxo::Trace(Vuxo::LOG_ALERT, "seen");
+    ASSERT_EQ(captured.lines.size(), 1u);
+    EXPECT_EQ(captured.lines[0].second, "seen");
+}
+
+// A context that is freed right after its callback is replaced; it must never be touched afterwards.
+struct Sink {
+    static constexpr unsigned kAlive = 0x5157AB1E;
+    std::atomic<unsigned> magic{kAlive};
+    std::atomic<long> calls{0};
+};
+
+std::atomic<long> g_deadContextCalls{0};
+
+void CountInto(void* context, int, const char*) {
+    auto* sink = static_cast<Sink*>(context);
+    ++sink->calls;
+    std::this_thread::yield(); // stay inside the callback a while, as a real one writing a file does
+    if (sink->magic.load() != Sink::kAlive) {
+        ++g_deadContextCalls;
+    }
+}
+
+void CountNothing(void*, int, const char*) {}
+
+TEST_F(TraceTest, CallbackChangesSafelyWhileThreadsLog) {
+    Vuxo::SetTraceCallback(&CountNothing, nullptr);
+    std::atomic<bool> done{false};
+    std::vector<std::thread> loggers;
+    for (int t = 0; t < 8; ++t) {
+        loggers.emplace_back([&, t] {
+            while (!done.load()) {
+                Vuxo::Trace(Vuxo::LOG_INFO, "thread %d", t);
+            }
+        });
+    }
+    long delivered = 0;
+    for (int round = 0; round < 100; ++round) {
+        auto sink = std::make_unique<Sink>();
+        Vuxo::SetTraceCallback(&CountInto, sink.get());
+        std::this_thread::yield();
+        Vuxo::SetTraceCallback(&CountNothing, nullptr);
+        delivered += sink->calls.load();
+        sink->magic = 0; // from here on, any use of this context is a use after release
+    }
+    done = true;
+    for (auto& logger : loggers) {
+        logger.join();
+    }
+    EXPECT_EQ(g_deadContextCalls.load(), 0);
+    EXPECT_GT(delivered, 0);
+}
+
+} // namespace
