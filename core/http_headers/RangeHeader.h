@@ -1,0 +1,72 @@
+// Byte ranges of an HTTP "Range" header: parsing, resolving against the size of the entity, sorting and
+// merging, and the texts of a partial (206) or unsatisfiable (416) answer. Multipart answers are not
+// produced, so the caller serves exactly one resolved range.
+// A value object used by one request on one thread; no lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Vuxo {
+
+// One range as the client wrote it.
+struct ByteRangeSpec {
+    static constexpr int kClosed = 0; // "first-last"
+    static constexpr int kOpen = 1;   // "first-": to the end
+    static constexpr int kSuffix = 2; // "-n": the last n bytes; `first` holds n until resolved
+
+    int kind = kOpen;
+    int64_t first = 0;
+    int64_t last = 0; // meaningful for kClosed only until resolved
+
+    // Reads one spec. False when the text has no '-'. Numbers are read leniently (ParseInt64): blanks
+    // and other non-digits before them are skipped, a missing number is 0, a huge one saturates.
+    bool Parse(std::string_view text);
+
+    // A closed range that ends before it begins ("500-100"); such a range can never be served.
+    bool IsInverted() const { return kind == kClosed && first > last; }
+};
+
+class RangeHeader {
+public:
+    // One default range (the whole entity), not resolved.
+    RangeHeader();
+
+    // Parses a header value such as "bytes=0-99,200-". False for a unit other than "bytes" or a piece
+    // that is not a range; the ranges read before the bad piece stay.
+    bool Parse(std::string_view value);
+
+    // Turns every range into absolute positions within an entity of `entityLength` bytes, then sorts and
+    // merges them. False (and still unresolved) when already resolved, when there is no range at all, or
+    // when any range cannot be served:
+    // a suffix longer than the entity, an end at or past the entity's end, or a first byte after the last
+    // (which includes every range of an empty entity and the suffix "-0").
+    bool Resolve(int64_t entityLength);
+
+    // Sorts (positional ranges by first, then suffixes longest first) and merges overlapping or touching
+    // positional ranges; suffixes after the longest one are dropped. Inverted ranges are never merged.
+    void SortAndMerge();
+
+    int GetRangeCount() const { return static_cast<int>(m_ranges.size()); }
+    const std::vector<ByteRangeSpec>& GetRanges() const { return m_ranges; }
+    bool IsResolved() const { return m_resolved; }
+    int64_t GetEntityLength() const { return m_entityLength; }
+
+    // "bytes first-last/length" of the first range once resolved, else "".
+    std::string GetContentRangeValue() const;
+
+    static int GetPartialContentStatus() { return 206; }
+    static const char* GetPartialContentReason() { return "Partial Content"; }
+    static int GetNotSatisfiableStatus() { return 416; }
+    static const char* GetNotSatisfiableReason() { return "Requested Range Not Satisfiable"; }
+    static const char* GetContentRangeHeaderName() { return "Content-range"; }
+
+private:
+    std::vector<ByteRangeSpec> m_ranges;
+    bool m_resolved = false;
+    int64_t m_entityLength = 0;
+};
+
+} // namespace Vuxo

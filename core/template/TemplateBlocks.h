@@ -1,0 +1,78 @@
+// The blocks a parsed TextTemplate is made of. Every block owns its children; the template owns the root.
+// Blocks are immutable once built, so threads may render one tree at once (each with its own content).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/template/TextTemplate.h"
+
+namespace Vuxo {
+
+class TextTemplate::Block {
+public:
+    Block() = default;
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    virtual ~Block() = default;
+    virtual void Render(TextContent& content, OutputStream& out) const = 0;
+};
+
+// Literal text, written as it is.
+class TextTemplate::TextBlock : public TextTemplate::Block {
+public:
+    explicit TextBlock(std::string text) : text_(std::move(text)) {}
+    void Render(TextContent& content, OutputStream& out) const override;
+
+private:
+    std::string text_;
+};
+
+// "$name": the value, or the name itself (with its "$") when the content does not know it.
+class TextTemplate::IdBlock : public TextTemplate::Block {
+public:
+    explicit IdBlock(std::string name) : name_(std::move(name)) {}
+    void Render(TextContent& content, OutputStream& out) const override;
+
+private:
+    std::string name_;
+};
+
+// "#if ( $name ) then #else otherwise #end": true for a list with rows, or a value other than "" and "0".
+class TextTemplate::IfBlock : public TextTemplate::Block {
+public:
+    IfBlock(std::string name, std::unique_ptr<Block> thenPart, std::unique_ptr<Block> elsePart)
+        : name_(std::move(name)), then_(std::move(thenPart)), else_(std::move(elsePart)) {}
+    void Render(TextContent& content, OutputStream& out) const override;
+
+private:
+    bool IsTrue(const TextContent& content) const;
+
+    std::string name_;
+    std::unique_ptr<Block> then_;
+    std::unique_ptr<Block> else_;
+};
+
+// "#foreach ( $list ) body #end": the body once per row, with that row current.
+class TextTemplate::ForBlock : public TextTemplate::Block {
+public:
+    ForBlock(std::string listName, std::unique_ptr<Block> body)
+        : listName_(std::move(listName)), body_(std::move(body)) {}
+    void Render(TextContent& content, OutputStream& out) const override;
+
+private:
+    std::string listName_;
+    std::unique_ptr<Block> body_;
+};
+
+class TextTemplate::CompoundBlock : public TextTemplate::Block {
+public:
+    explicit CompoundBlock(std::vector<std::unique_ptr<Block>> children) : children_(std::move(children)) {}
+    void Render(TextContent& content, OutputStream& out) const override;
+
+private:
+    std::vector<std::unique_ptr<Block>> children_;
+};
+
+} // namespace Vuxo

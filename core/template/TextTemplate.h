@@ -1,0 +1,48 @@
+// A page template of the skins and the sub-folder list: text with "$variables", "#if ( $x ) ... #else ...
+// #end" and "#foreach ( $list ) ... #end", parsed once into a tree of blocks and rendered many times. The
+// owner (the skin manager, the sub-folder list) keeps the template; it has no lock. After Parse it is
+// read-only, so any number of threads may render it at once, each with its own TextContent.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "core/template/OutputStream.h"
+#include "core/template/TextContent.h"
+
+namespace Vuxo {
+
+class TextTemplate {
+public:
+    class Block;
+    class TextBlock;
+    class IdBlock;
+    class IfBlock;
+    class ForBlock;
+    class CompoundBlock;
+    class Scanner;
+
+    // "#if" and "#foreach" nested deeper than this are a syntax error, so a hostile skin cannot exhaust
+    // the stack while parsing or rendering.
+    static constexpr int kMaxNesting = 256;
+
+    TextTemplate();
+    TextTemplate(const TextTemplate&) = delete;
+    TextTemplate& operator=(const TextTemplate&) = delete;
+    virtual ~TextTemplate();
+
+    // Parses the bytes (a NUL ends the text). On a syntax error the old tree stays, "error: <message>" is
+    // written to standard output, and the result is false.
+    bool Parse(const char* data, std::size_t length);
+    bool Parse(std::string_view text) { return Parse(text.data(), text.size()); }
+
+    // Renders into the sink in document order. Only the content's current row changes, and it is put back
+    // as it was when rendering ends.
+    void Render(TextContent& content, OutputStream& out) const;
+
+private:
+    std::unique_ptr<Block> root_;
+};
+
+} // namespace Vuxo

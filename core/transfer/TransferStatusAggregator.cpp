@@ -1,0 +1,21 @@
+#include "core/transfer/TransferStatusAggregator.h"
+
+#include "core/transfer/Clock.h"
+
+namespace Vuxo {
+
+Clock& TransferStatusAggregator::GetClock() {
+    return SteadyClock::Instance();
+}
+
+void TransferStatusAggregator::WakeAll() {
+    GetClock().WakeAll();
+}
+
+NullTransferStatusAggregator& NullTransferStatusAggregator::GetInstance() {
+    // Never destroyed: web servers and requests may outlive other static objects at exit.
+    static NullTransferStatusAggregator* instance = new NullTransferStatusAggregator;
+    return *instance;
+}
+
+} // namespace Vuxo

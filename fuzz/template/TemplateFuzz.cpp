@@ -1,0 +1,51 @@
+// Parses arbitrary bytes as a template and renders whatever parsed against a content with values,
+// lists and rows whose values look like template syntax themselves.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/template/OutputStream.h"
+#include "core/template/TextContent.h"
+#include "core/template/TextTemplate.h"
+
+namespace {
+
+Vuxo::TextContent MakeContent() {
+    Vuxo::TextContent content;
+    content.SetValue("$x", "1");
+    content.SetValue("$zero", "0");
+    content.SetValue("$empty", "");
+    content.SetValue("$name", "#if($x)$x#end");
+    for (int i = 0; i < 3; ++i) {
+        content.AddRow("$files", {{"$name", "$files"}, {"$is_folder", i % 2 ? "1" : "0"}});
+        content.AddRow("$x", {{"$v", std::to_string(i)}});
+    }
+    content.AddRow("$skins", {{"$name", ".default"}});
+    return content;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Parse reports syntax errors on standard output; keep the fuzzer's log readable.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
+        std::abort();
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Vuxo::TextTemplate tmpl;
+    const bool parsed = tmpl.Parse(reinterpret_cast<const char*>(data), size);
+    Vuxo::TextContent content = MakeContent();
+    Vuxo::CountingOutputStream out;
+    tmpl.Render(content, out);
+    if (!parsed && out.Total() != 0) {
+        std::abort(); // a template that failed to parse must stay empty
+    }
+    if (content.CurrentRow() != nullptr) {
+        std::abort(); // loops always put the row back
+    }
+    return 0;
+}
