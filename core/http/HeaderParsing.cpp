@@ -1,0 +1,206 @@
+#include "core/http/HeaderParsing.h"
+
+#include "core/text/StringHelpers.h"
+#include "core/text/UrlCoding.h"
+
+#include <cstring>
+
+namespace Vuxo {
+
+namespace {
+
+constexpr std::string_view kBlanks = "\r\n\t ";
+
+// The C locale's isspace, without the locale.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void SkipSpace(std::string_view text, size_t& pos) {
+    while (pos < text.size() && IsSpace(text[pos])) {
+        ++pos;
+    }
+}
+
+std::string NextWord(std::string_view text, size_t& pos) {
+    SkipSpace(text, pos);
+    size_t start = pos;
+    while (pos < text.size() && !IsSpace(text[pos])) {
+        ++pos;
+    }
+    return std::string(text.substr(start, pos - start));
+}
+
+std::string Trimmed(std::string_view text) {
+    std::string s(text);
+    Trim(s, kBlanks);
+    return s;
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+size_t FindIgnoringCase(std::string_view text, std::string_view needle) {
+    if (needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    for (size_t i = 0; i + needle.size() <= text.size(); ++i) {
+        size_t k = 0;
+        while (k < needle.size() && AsciiLower(text[i + k]) == AsciiLower(needle[k])) {
+            ++k;
+        }
+        if (k == needle.size()) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+void StoreFirst(HttpFieldMap& map, std::string name, std::string value) {
+    map.emplace(std::move(name), std::move(value)); // emplace keeps an existing entry
+}
+
+} // namespace
+
+int FindHeaderEnd(const char* bytes, size_t length, size_t added) {
+    if (added > length || length < 4) {
+        return -1;
+    }
+    size_t before = length - added;
+    size_t start = before > 3 ? before - 3 : 0;
+    const void* hit = ::memmem(bytes + start, length - start, "\r\n\r\n", 4);
+    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - bytes);
+}
+
+int FindLineEnd(const char* bytes, size_t length, size_t n) {
+    if (n > length || n < 2) {
+        return -1;
+    }
+    size_t start = length - n;
+    const void* hit = ::memmem(bytes + start, n, "\r\n", 2);
+    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - bytes);
+}
+
+void MakeUpper(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+}
+
+std::string GetHeaderName(std::string_view line, std::string_view delimiter) {
+    size_t at = line.find(delimiter);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    std::string name = Trimmed(line.substr(0, at));
+    MakeUpper(name);
+    return name;
+}
+
+std::string GetHeaderValue(std::string_view line, std::string_view delimiter) {
+    size_t at = line.find(delimiter);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    return Trimmed(line.substr(at + delimiter.size()));
+}
+
+void ParseRequestHead(std::string_view text, RequestHead& head) {
+    size_t pos = 0;
+    head.methodWord = NextWord(text, pos);
+    head.uri = NextWord(text, pos);
+    head.version = NextWord(text, pos);
+    SkipSpace(text, pos);
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(pos, end - pos);
+        StoreFirst(head.headers, GetHeaderName(line, ":"), GetHeaderValue(line, ":"));
+        pos = end;
+        SkipSpace(text, pos);
+    }
+}
+
+int MethodNumber(std::string_view methodWord) {
+    if (methodWord == "GET") {
+        return kHttpGet;
+    }
+    if (methodWord == "POST") {
+        return kHttpPost;
+    }
+    return kHttpOtherMethod;
+}
+
+std::string DecodeRequestPath(std::string_view uri) {
+    size_t q = uri.find('?');
+    if (q == std::string_view::npos) {
+        q = uri.size();
+    }
+    if (q <= 1) {
+        return {};
+    }
+    return UrlDecode(uri.substr(1, q - 1));
+}
+
+void ParseQueryString(std::string_view uri, HttpFieldMap& query) {
+    size_t q = uri.find('?');
+    if (q == std::string_view::npos) {
+        return;
+    }
+    std::string_view rest = uri.substr(q + 1);
+    while (true) {
+        size_t amp = rest.find('&');
+        std::string_view piece = rest.substr(0, amp);
+        if (!piece.empty()) {
+            size_t eq = piece.find('=');
+            std::string name = Trimmed(piece.substr(0, eq));
+            std::string value = eq == std::string_view::npos ? std::string() : Trimmed(piece.substr(eq + 1));
+            StoreFirst(query, FormDecode(name), FormDecode(value));
+        }
+        if (amp == std::string_view::npos) {
+            break;
+        }
+        rest = rest.substr(amp + 1);
+    }
+}
+
+void ParseFormBody(std::string_view body, HttpFieldMap& form) {
+    while (!body.empty()) {
+        size_t amp = body.find('&');
+        std::string_view piece = body.substr(0, amp);
+        body = amp == std::string_view::npos ? std::string_view() : body.substr(amp + 1);
+        if (piece.empty()) {
+            continue;
+        }
+        std::string_view name = piece;
+        std::string_view value;
+        if (piece.back() == '=') {
+            name = piece.substr(0, piece.size() - 1);
+        } else if (size_t eq = piece.find('='); eq != std::string_view::npos) {
+            name = piece.substr(0, eq);
+            value = piece.substr(eq + 1);
+        }
+        StoreFirst(form, FormDecode(Trimmed(name)), value.empty() ? std::string() : FormDecode(value));
+    }
+}
+
+std::string GetMultipartBoundary(std::string_view contentType) {
+    constexpr std::string_view kKey = "boundary=";
+    size_t at = FindIgnoringCase(contentType, kKey);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    std::string_view rest = contentType.substr(at + kKey.size());
+    std::string boundary = Trimmed(rest.substr(0, rest.find(';')));
+    if (boundary.size() >= 2 && boundary.front() == '"' && boundary.back() == '"') {
+        boundary = boundary.substr(1, boundary.size() - 2);
+    }
+    return boundary;
+}
+
+} // namespace Vuxo

@@ -1,0 +1,68 @@
+// The text side of reading an HTTP/1.1 request: finding the end of a header block, splitting header lines,
+// the request line, the query string and a url-encoded form body. Pure functions over bytes already
+// received (the connection thread does the reading), shared by the request parser, the multipart reader and
+// the outgoing HTTP client. Stateless; safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace Vuxo {
+
+// Header names in upper case -> values; the first value stored under a name is kept.
+using HttpFieldMap = std::map<std::string, std::string>;
+
+// Method numbers of a request.
+constexpr int kHttpGet = 0;
+constexpr int kHttpPost = 1;
+constexpr int kHttpOtherMethod = 2;
+
+// Index of the first "\r\n\r\n" in bytes[0, length), -1 when absent or when `added` exceeds `length`.
+// Only the last `added` bytes and the 3 before them are searched (the earlier ones were searched before), so
+// a separator split across two reads is still found.
+int FindHeaderEnd(const char* bytes, size_t length, size_t added);
+
+// Index of the first "\r\n" within the last n bytes, -1 when absent or when n exceeds the length.
+int FindLineEnd(const char* bytes, size_t length, size_t n);
+
+// The text before the first `delimiter`, trimmed of "\r\n\t " and upper-cased; "" without the delimiter.
+std::string GetHeaderName(std::string_view line, std::string_view delimiter);
+// The text after the first `delimiter`, trimmed of "\r\n\t "; "" without the delimiter.
+std::string GetHeaderValue(std::string_view line, std::string_view delimiter);
+
+// ASCII letters to upper case, other bytes unchanged.
+void MakeUpper(std::string& text);
+
+// What the request line and the header lines of one header block say.
+struct RequestHead {
+    std::string methodWord;
+    std::string uri;
+    std::string version;
+    HttpFieldMap headers;
+};
+
+// The three words of the request line (a missing word takes the next word of the text, across line ends),
+// then every further line as "name: value". A line without ':' stores the empty name once.
+void ParseRequestHead(std::string_view text, RequestHead& head);
+
+// 0 for exactly "GET", 1 for exactly "POST", 2 for anything else.
+int MethodNumber(std::string_view methodWord);
+
+// The URI up to its first '?', without its first character, percent-decoded ('+' stays '+').
+std::string DecodeRequestPath(std::string_view uri);
+
+// The parameters after the URI's first '?', split at '&': names and values trimmed, then form-decoded;
+// empty pieces are skipped; the first value of a name is kept.
+void ParseQueryString(std::string_view uri, HttpFieldMap& query);
+
+// A url-encoded form body: pieces split at '&' (empty ones vanish); names trimmed and form-decoded,
+// non-empty values form-decoded; the first value of a name is kept.
+void ParseFormBody(std::string_view body, HttpFieldMap& form);
+
+// The boundary parameter of a multipart Content-Type value (after "boundary=", up to the next ';'),
+// trimmed and without surrounding quotes; "" when there is none.
+std::string GetMultipartBoundary(std::string_view contentType);
+
+} // namespace Vuxo

@@ -1,0 +1,249 @@
+#include "core/http/HttpRequest.h"
+
+#include "core/log/Trace.h"
+#include "core/text/StringHelpers.h"
+#include "core/thread/StopEvent.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+
+namespace Vuxo {
+
+namespace {
+
+// A header line or status line must stay one line.
+std::string OneLine(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (char c : text) {
+        if (c != '\r' && c != '\n') {
+            line.push_back(c);
+        }
+    }
+    return line;
+}
+
+// The piece of a file sent at once: half a second at the current speed, 1 KiB to 256 KiB, as the
+// download buffer is sized, so that a speed limit can pace the transfer.
+size_t FileChunkForSpeed(int64_t bytesPerSecond) {
+    int64_t size = (bytesPerSecond / 2) / 1024 * 1024;
+    return static_cast<size_t>(std::clamp<int64_t>(size, 1024, 256 * 1024));
+}
+
+} // namespace
+
+HttpRequest::HttpRequest(TCPSocket& socket, TransferStatusAggregator* aggregator, int timeoutMs)
+    : m_socket(socket), m_reporter(aggregator) {
+    m_socket.SetTimeouts(timeoutMs, timeoutMs);
+}
+
+HttpRequest::~HttpRequest() = default;
+
+std::string HttpRequest::GetRemoteAddress() const {
+    if (m_remoteAddress.empty()) {
+        m_remoteAddress = m_socket.GetPeerIP();
+    }
+    return m_remoteAddress;
+}
+
+std::string HttpRequest::GetLocalAddress() const {
+    std::string address;
+    uint16_t port = 0;
+    return m_socket.GetLocalAddress(address, port) ? address : std::string();
+}
+
+void HttpRequest::SetStopEvent(const StopEvent* stopEvent) {
+    m_stopEvent = stopEvent;
+    m_reporter.SetStopEvent(stopEvent);
+}
+
+bool HttpRequest::WaitForStop(std::chrono::milliseconds timeout) const {
+    if (m_stopEvent == nullptr) {
+        std::this_thread::sleep_for(timeout);
+        return false;
+    }
+    return m_stopEvent->WaitFor(timeout);
+}
+
+// ---- Authorization ----
+
+void HttpRequest::ParseAuthorization() {
+    auto header = m_headers.find("AUTHORIZATION");
+    if (header != m_headers.end()) {
+        m_authorization = std::make_unique<HttpAuthorization>(header->second);
+    } else {
+        m_authorization.reset();
+    }
+    Log(LOG_DEBUG, "Authentication Info Parsed.");
+}
+
+bool HttpRequest::CheckCredentials(const std::string& user, const std::string& password) const {
+    return m_authorization != nullptr && m_authorization->Check(user, password);
+}
+
+std::string HttpRequest::GetUserName() const {
+    return m_authorization != nullptr ? m_authorization->GetUserName() : std::string();
+}
+
+// ---- Response ----
+
+void HttpRequest::BeginResponse(int code, std::string_view reason) {
+    DisposeBody();
+    std::string text = OneLine(reason);
+    Log(LOG_DEBUG, "BeginResponse(%d, %s)", code, text.c_str());
+    std::string line = "HTTP/1.1 " + std::to_string(code) + " " + text + "\r\n";
+    Gather(line.data(), line.size());
+}
+
+void HttpRequest::SendHeader(std::string_view name, std::string_view value) {
+    std::string n = OneLine(name);
+    std::string v = OneLine(value);
+    Log(LOG_DEBUG, "SendHeader(%s, %s)", n.c_str(), v.c_str());
+    std::string line;
+    line.reserve(n.size() + v.size() + 4);
+    line.append(n).append(": ").append(v).append("\r\n");
+    Gather(line.data(), line.size());
+}
+
+void HttpRequest::EndHeaderBlock() {
+    if (m_headerEnded) {
+        return;
+    }
+    m_headerEnded = true;
+    if (!m_keepAlive) {
+        m_output.append("Connection:close\r\n");
+    }
+    m_output.append("\r\n");
+}
+
+void HttpRequest::Write(const void* data, size_t length) {
+    EndHeaderBlock();
+    const char* bytes = static_cast<const char*>(data);
+    if (m_output.size() + length <= kGatherLimit) {
+        m_output.append(bytes, length);
+        return;
+    }
+    Flush();
+    if (length < kGatherLimit) {
+        m_output.append(bytes, length);
+    } else {
+        SendAll(bytes, length);
+    }
+}
+
+void HttpRequest::Write(const char* text) {
+    Write(text, text != nullptr ? std::char_traits<char>::length(text) : 0);
+}
+
+void HttpRequest::EndResponse() {
+    Log(LOG_DEBUG, "EndResponse");
+    EndHeaderBlock();
+}
+
+void HttpRequest::Gather(const char* data, size_t length) {
+    if (m_output.size() + length > kGatherLimit) {
+        Flush();
+    }
+    m_output.append(data, length);
+}
+
+void HttpRequest::Flush() {
+    if (m_output.empty()) {
+        return;
+    }
+    std::string pending;
+    pending.swap(m_output); // taken out first, so a failed send is never repeated
+    SendAll(pending.data(), pending.size());
+    pending.clear();
+    m_output.swap(pending); // keeps the storage for the next bytes
+}
+
+void HttpRequest::SendAll(const char* data, size_t length) {
+    while (length > 0) {
+        int sent = m_socket.Send(data, length);
+        data += sent;
+        length -= static_cast<size_t>(sent);
+        m_reporter.AddTransferredBytes(kDirectionDownload, static_cast<uint64_t>(sent));
+    }
+}
+
+void HttpRequest::SendFileData(int fileDescriptor, int64_t offset, int64_t count) {
+    EndHeaderBlock();
+    Flush();
+    while (count > 0) {
+        size_t chunk = FileChunkForSpeed(m_reporter.GetSpeed(kDirectionDownload));
+        chunk = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk), count));
+        size_t sent = m_socket.SendFile(fileDescriptor, offset, chunk);
+        if (sent == 0) {
+            throw std::runtime_error("The file ended before the promised length was sent.");
+        }
+        count -= static_cast<int64_t>(sent);
+        m_reporter.AddTransferredBytes(kDirectionDownload, static_cast<uint64_t>(sent));
+    }
+}
+
+int64_t HttpRequest::DisposeBody() {
+    if (m_multipart.IsBodyComplete()) {
+        return 0;
+    }
+    int64_t drained = m_multipart.Drain(*this);
+    Log(LOG_DEBUG, "Dispose(%lld bytes)-OK", static_cast<long long>(drained));
+    return drained;
+}
+
+size_t HttpRequest::ReceiveBody(char* buffer, size_t capacity) {
+    int n = m_socket.Receive(buffer, capacity);
+    m_reporter.AddTransferredBytes(kDirectionUpload, static_cast<uint64_t>(n));
+    Log(LOG_DEBUG, "Receive(%d bytes)-OK", n);
+    return static_cast<size_t>(n);
+}
+
+int HttpRequest::Receive(void* buffer, size_t capacity) {
+    int n = m_socket.Receive(buffer, capacity);
+    m_reporter.AddTransferredBytes(kDirectionUpload, static_cast<uint64_t>(n));
+    return n;
+}
+
+void HttpRequest::Log(int level, const char* format, ...) const {
+    if ((static_cast<uint32_t>(level) & GetTraceMask()) == 0) {
+        return;
+    }
+    char message[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    std::string user = GetUserName();
+    if (!user.empty()) {
+        Trace(level, "[%s:%s] %s: %s", GetRemoteAddress().c_str(), user.c_str(), message, m_path.c_str());
+    } else {
+        Trace(level, "[%s] %s: %s", GetRemoteAddress().c_str(), message, m_path.c_str());
+    }
+}
+
+// ---- Multipart ----
+
+size_t HttpRequest::SetupMultipart(std::string_view boundary, std::string_view leftover,
+                                   int64_t contentLength) {
+    m_multipart.Setup(boundary, leftover, contentLength);
+    size_t taken = static_cast<size_t>(m_multipart.GetReceived());
+    if (taken > 2) {
+        // Body bytes that came with the header block are upload traffic too (the first 2 end the header).
+        m_reporter.AddTransferredBytes(kDirectionUpload, taken - 2);
+    }
+    return taken;
+}
+
+std::string HttpRequest::NextPart() {
+    Log(LOG_DEBUG, "boundary found.");
+    return m_multipart.NextPart(*this);
+}
+
+int HttpRequest::ReadPartData(void* buffer, unsigned capacity) {
+    return m_multipart.ReadPartData(*this, static_cast<char*>(buffer), capacity);
+}
+
+} // namespace Vuxo

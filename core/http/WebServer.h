@@ -1,0 +1,69 @@
+// The HTTP listener: one listening socket, one accept thread, and one RequestParserThread per accepted
+// connection, each handing its requests to the installed handler. No pool and no connection cap here; the
+// service sets its limits in its handler.
+// Start, ChangePort, Stop and the setters are called by the owner (the server object, on the GUI thread),
+// never concurrently with each other. The accept thread owns the listener and the list of connection
+// threads while it runs; the owner touches them only after stopping it. Handler and aggregator are read by
+// the accept thread for each new connection (atomics); connections keep the pair they were accepted with.
+#pragma once
+
+#include "core/http/HttpRequestHandler.h"
+#include "core/http/RequestParserThread.h"
+#include "core/net/Socket.h"
+#include "core/platform/net/WakeupSignal.h"
+#include "core/thread/AThread.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace Vuxo {
+
+class TransferStatusAggregator;
+
+class WebServer : public AThread {
+public:
+    WebServer();
+    ~WebServer() override;
+
+    // Used by connections accepted afterwards; null restores the do-nothing default.
+    void SetHandler(HttpRequestHandler* handler);
+    void SetAggregator(TransferStatusAggregator* aggregator);
+    // Time-outs of the connections; call before Start.
+    void SetTimeouts(const ConnectionTimeouts& timeouts) { m_timeouts = timeouts; }
+
+    // Listens on the port (0: a free port of the system's choice) and starts accepting. A running server is
+    // stopped first. False when the port is outside 0-65535 or cannot be listened on (port then -1).
+    bool Start(int port);
+    // The port listened on, -1 when not listening.
+    int GetPort() const { return m_port.load(); }
+    // Moves to another port: true when already there or not listening; false (old port kept) when the new
+    // one cannot be listened on. Connections in progress go on.
+    bool ChangePort(int port);
+    // Stops accepting, ends every connection (a transfer in progress is cut off) and waits for every thread.
+    void Stop();
+
+protected:
+    int Run() override;
+    void Interrupt() override;
+    // Makes the thread object for a new connection.
+    virtual std::unique_ptr<RequestParserThread> CreateConnectionThread();
+
+private:
+    void AcceptConnection();
+    void StartNewThread(Net::Handle handle);
+    void CleanupDeadThreads();
+    void StopAcceptThread();
+    bool StartAcceptThread();
+
+    std::vector<std::unique_ptr<RequestParserThread>> m_threads;
+    std::atomic<HttpRequestHandler*> m_handler;
+    std::atomic<TransferStatusAggregator*> m_aggregator;
+    TCPServerSocket m_listener;
+    std::atomic<int> m_port{-1};
+    ConnectionTimeouts m_timeouts;
+    // Wakes the accept thread: to stop, or because a connection thread finished.
+    Net::WakeupSignal m_wakeup;
+};
+
+} // namespace Vuxo

@@ -1,0 +1,269 @@
+#include "core/net/Socket.h"
+
+#include "core/net/SocketError.h"
+#include "core/text/StringHelpers.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace Vuxo {
+
+namespace {
+
+constexpr size_t kMaxTransfer = INT_MAX; // the counts are ints
+
+// A receive or send that gave "would block" on a blocking socket ran into its time-out.
+int MapTimeout(Net::Handle handle, int code) {
+    if (code == Net::kErrWouldBlock && !Net::IsNonBlocking(handle)) {
+        return Net::kErrTimedOut;
+    }
+    return code;
+}
+
+} // namespace
+
+void SocketStartup() {
+    Net::IgnoreBrokenPipe();
+}
+
+bool SetNonBlocking(Net::Handle handle, bool on) {
+    return Net::SetNonBlocking(handle, on);
+}
+
+// ---- Socket ----
+
+Socket::~Socket() {
+    Socket::Close();
+}
+
+void Socket::Close() {
+    if (m_handle != Net::kNoHandle) {
+        Net::CloseHandle(m_handle);
+        m_handle = Net::kNoHandle;
+    }
+}
+
+void Socket::Attach(Net::Handle handle) {
+    if (handle != m_handle) {
+        Close();
+        m_handle = handle;
+    }
+}
+
+Net::Handle Socket::Detach() {
+    Net::Handle h = m_handle;
+    m_handle = Net::kNoHandle;
+    return h;
+}
+
+long Socket::SendRaw(const void* data, size_t length, int flags) {
+    return Net::Send(m_handle, data, length, flags);
+}
+
+long Socket::ReceiveRaw(void* buffer, size_t capacity, int flags) {
+    return Net::Receive(m_handle, buffer, capacity, flags);
+}
+
+bool Socket::SetNonBlocking(bool on) {
+    return IsValid() && Net::SetNonBlocking(m_handle, on);
+}
+
+int Socket::Bind(uint16_t port) {
+    return Net::BindAny(m_handle, port);
+}
+
+bool Socket::GetLocalAddress(std::string& address, uint16_t& port) const {
+    auto e = Net::LocalEndpoint(m_handle);
+    if (!e) {
+        return false;
+    }
+    address = Net::DottedText(e->address);
+    port = e->port;
+    return true;
+}
+
+bool Socket::Shutdown() {
+    return IsValid() && Net::ShutdownBoth(m_handle);
+}
+
+// ---- TCPSocket ----
+
+TCPSocket::~TCPSocket() = default;
+
+bool TCPSocket::Create() {
+    Close();
+    m_handle = Net::OpenTcp();
+    if (m_handle == Net::kNoHandle) {
+        return false;
+    }
+    Net::SetNoDelay(m_handle);
+    return true;
+}
+
+bool TCPSocket::Connect(std::string_view hostText, uint16_t defaultPort) {
+    if (!IsValid()) {
+        return false;
+    }
+    std::string text(hostText);
+    Trim(text, "\r\n\t ");
+    std::string host = text;
+    long port = defaultPort;
+    if (auto colon = text.find(':'); colon != std::string::npos) {
+        host = text.substr(0, colon);
+        std::string digits = text.substr(colon + 1);
+        errno = 0;
+        port = std::strtol(digits.c_str(), nullptr, 10);
+        if (errno == ERANGE) {
+            return false;
+        }
+    }
+    if (port < 1 || port > 65535) {
+        return false;
+    }
+    int error = 0;
+    auto address = Net::ResolveIPv4(host, error);
+    if (!address) {
+        return false;
+    }
+    return Net::Connect(m_handle, *address, static_cast<uint16_t>(port));
+}
+
+void TCPSocket::ThrowLastError() const {
+    throw socket_exception::FromCode(MapTimeout(m_handle, Net::LastError()));
+}
+
+int TCPSocket::Send(const void* data, size_t length) {
+    if (length == 0) {
+        return 0;
+    }
+    long n = Net::Send(m_handle, data, length < kMaxTransfer ? length : kMaxTransfer, 0);
+    if (n <= 0) {
+        if (n == 0) {
+            throw socket_exception::FromCode(Net::kErrShutdown);
+        }
+        ThrowLastError();
+    }
+    return static_cast<int>(n);
+}
+
+int TCPSocket::Receive(void* buffer, size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    long n = Net::Receive(m_handle, buffer, capacity < kMaxTransfer ? capacity : kMaxTransfer, 0);
+    if (n == 0) {
+        throw socket_exception("Connection closed");
+    }
+    if (n < 0) {
+        ThrowLastError();
+    }
+    return static_cast<int>(n);
+}
+
+size_t TCPSocket::SendFile(int fileDescriptor, int64_t& offset, size_t count) {
+    long n = Net::SendFile(m_handle, fileDescriptor, offset, count);
+    if (n < 0) {
+        ThrowLastError();
+    }
+    return static_cast<size_t>(n);
+}
+
+int TCPSocket::ReceiveAll(void* buffer, size_t capacity) {
+    auto* bytes = static_cast<char*>(buffer);
+    size_t held = 0;
+    capacity = capacity < kMaxTransfer ? capacity : kMaxTransfer;
+    while (held < capacity) {
+        long n = Net::Receive(m_handle, bytes + held, capacity - held, 0);
+        if (n <= 0) {
+            break;
+        }
+        held += static_cast<size_t>(n);
+    }
+    return static_cast<int>(held);
+}
+
+bool TCPSocket::IsReadable() {
+    return Net::WaitReadable(m_handle, Net::kNoHandle, -1) == Net::WaitResult::Ready;
+}
+
+bool TCPSocket::WaitReadable(int timeoutMs) {
+    return Net::WaitReadable(m_handle, Net::kNoHandle, timeoutMs < 0 ? 0 : timeoutMs) ==
+           Net::WaitResult::Ready;
+}
+
+bool TCPSocket::SetNoDelay() {
+    return IsValid() && Net::SetNoDelay(m_handle);
+}
+
+bool TCPSocket::SetTimeouts(int receiveMs, int sendMs) {
+    bool receive = Net::SetReceiveTimeout(m_handle, receiveMs);
+    bool send = Net::SetSendTimeout(m_handle, sendMs);
+    return receive && send;
+}
+
+bool TCPSocket::GetPeerAddress(std::string& address, uint16_t& port) const {
+    auto e = Net::PeerEndpoint(m_handle);
+    if (!e) {
+        return false;
+    }
+    address = Net::DottedText(e->address);
+    port = e->port;
+    return true;
+}
+
+std::string TCPSocket::GetPeerIP() const {
+    std::string address;
+    uint16_t port = 0;
+    return GetPeerAddress(address, port) ? address : std::string();
+}
+
+// ---- TCPServerSocket ----
+
+TCPServerSocket::~TCPServerSocket() {
+    TCPServerSocket::Close();
+}
+
+bool TCPServerSocket::Listen(uint16_t port) {
+    Close();
+    m_handle = Net::OpenTcp();
+    if (m_handle == Net::kNoHandle) {
+        return false;
+    }
+    // Without it a restart on the same port fails while old connections linger in TIME_WAIT.
+    Net::SetReuseAddress(m_handle);
+    if (Bind(port) != 0 || !Net::Listen(m_handle)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TCPServerSocket::Accept(TCPSocket& child) {
+    Net::Handle h = Net::Accept(m_handle);
+    if (h == Net::kNoHandle) {
+        return false;
+    }
+    child.Attach(h);
+    Net::SetNoDelay(h);
+    return true;
+}
+
+void TCPServerSocket::Close() {
+    if (m_handle == Net::kNoHandle) {
+        return;
+    }
+    // Connections still waiting in the backlog are closed rather than left unanswered.
+    Net::SetNonBlocking(m_handle, true);
+    for (Net::Handle h; (h = Net::Accept(m_handle)) != Net::kNoHandle;) {
+        Net::CloseHandle(h);
+    }
+    Socket::Close();
+}
+
+int TCPServerSocket::GetLocalPort() const {
+    auto e = Net::LocalEndpoint(m_handle);
+    return e ? e->port : -1;
+}
+
+} // namespace Vuxo

@@ -1,0 +1,106 @@
+// Thin blocking IPv4 socket classes that report failed sends and receives as socket_exception.
+// A Socket owns its descriptor and closes it when destroyed; objects are never copied: a descriptor is
+// handed on with Detach() and Attach(). One object is used by one thread at a time, except that Shutdown()
+// may be called from another thread to wake a blocked call (the descriptor stays open until Close()).
+#pragma once
+
+#include "core/platform/net/SocketCalls.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Vuxo {
+
+// Prepares the process for sockets (SIGPIPE ignored). Every web server and outgoing connection calls it.
+void SocketStartup();
+
+// Switches a raw descriptor to non-blocking mode (or back).
+bool SetNonBlocking(Net::Handle handle, bool on = true);
+
+class Socket {
+public:
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    virtual ~Socket() = 0;
+
+    // Closes the descriptor when one is held.
+    virtual void Close();
+
+    // Takes a raw descriptor (a held one is closed first) / gives the descriptor up without closing it.
+    void Attach(Net::Handle handle);
+    Net::Handle Detach();
+    Net::Handle GetHandle() const { return m_handle; }
+    bool IsValid() const { return m_handle != Net::kNoHandle; }
+
+    // One send / recv with flags; the result is passed through (-1 on failure).
+    long SendRaw(const void* data, size_t length, int flags);
+    long ReceiveRaw(void* buffer, size_t capacity, int flags);
+
+    bool SetNonBlocking(bool on = true);
+    // Binds to INADDR_ANY:port. 0 on success, -1 on failure.
+    int Bind(uint16_t port);
+    // Dotted address and port of this end.
+    bool GetLocalAddress(std::string& address, uint16_t& port) const;
+    // Ends both directions so that a call blocked on the socket in another thread returns.
+    bool Shutdown();
+
+protected:
+    Socket() = default;
+
+    Net::Handle m_handle = Net::kNoHandle;
+};
+
+class TCPSocket : public Socket {
+public:
+    TCPSocket() = default;
+    ~TCPSocket() override;
+
+    bool Create();
+    // "host", "host:port" (blanks and line ends around it are ignored). Ports outside 1-65535 are refused.
+    bool Connect(std::string_view hostText, uint16_t defaultPort);
+
+    // One send of at most `length` bytes; the count sent. Throws socket_exception on failure.
+    int Send(const void* data, size_t length);
+    // One receive; the count received. Throws socket_exception "Connection closed" at the end of the
+    // stream, and the error text (e.g. "Connection timed out") on failure.
+    int Receive(void* buffer, size_t capacity);
+    // Sends up to `count` bytes of a file from `offset` (advanced by what was sent); the count sent, 0 at the
+    // end of the file. Throws socket_exception on failure.
+    size_t SendFile(int fileDescriptor, int64_t& offset, size_t count);
+    // Receives until the buffer is full or a receive gives 0 or fails; the count so far.
+    int ReceiveAll(void* buffer, size_t capacity);
+
+    // Waits until the socket is readable (data, end of stream or error). False when waiting failed.
+    bool IsReadable();
+    // The same with a time-out in milliseconds: false when it passed first.
+    bool WaitReadable(int timeoutMs);
+
+    bool SetNoDelay();
+    bool SetTimeouts(int receiveMs, int sendMs);
+
+    bool GetPeerAddress(std::string& address, uint16_t& port) const;
+    // The peer's dotted address, "" on failure.
+    std::string GetPeerIP() const;
+
+private:
+    [[noreturn]] void ThrowLastError() const;
+};
+
+class TCPServerSocket : public Socket {
+public:
+    TCPServerSocket() = default;
+    ~TCPServerSocket() override;
+
+    // Listens on INADDR_ANY:port (0: a free port of the system's choice), with SO_REUSEADDR.
+    bool Listen(uint16_t port);
+    // On success the child holds the new connection.
+    bool Accept(TCPSocket& child);
+    // Closes every connection still waiting in the backlog, then the listener.
+    void Close() override;
+    // The port actually listened on; -1 without a listener.
+    int GetLocalPort() const;
+};
+
+} // namespace Vuxo

@@ -1,0 +1,99 @@
+// The operating system's socket calls, wrapped for the socket classes of core/net. This is the only code
+// that calls socket, bind, accept, send, recv, poll, getaddrinfo, getifaddrs or sendfile. IPv4 only.
+// Every descriptor is opened close-on-exec; every send carries MSG_NOSIGNAL and SIGPIPE is ignored for the
+// whole process once the first socket is made, so a peer that went away never ends the process.
+// Failures are reported as the socket error codes of SocketErrorText (errno mapped onto them).
+// Stateless apart from the once-only SIGPIPE set-up; safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Vuxo::Net {
+
+using Handle = int;
+constexpr Handle kNoHandle = -1;
+
+// Socket error codes (the numbering the error-text table uses).
+enum ErrorCode : int {
+    kErrInterrupted = 10004,
+    kErrWouldBlock = 10035,
+    kErrInvalidArgument = 10022,
+    kErrNotSocket = 10038,
+    kErrAddressInUse = 10048,
+    kErrConnectionReset = 10054,
+    kErrNotConnected = 10057,
+    kErrShutdown = 10058,
+    kErrTimedOut = 10060,
+    kErrConnectionRefused = 10061,
+    kErrHostNotFound = 11001,
+    kErrTryAgain = 11002,
+    kErrNoRecovery = 11003,
+    kErrNoData = 11004,
+};
+
+// Ignores SIGPIPE process-wide (once; later calls do nothing).
+void IgnoreBrokenPipe();
+
+// errno of the last failed call, as a socket error code.
+int LastError();
+int ErrorFromErrno(int err);
+
+Handle OpenTcp();
+Handle OpenUdp();
+void CloseHandle(Handle handle);
+// Ends both directions; a thread blocked on the socket wakes up. The descriptor stays open.
+bool ShutdownBoth(Handle handle);
+
+bool SetReuseAddress(Handle handle);
+bool SetNoDelay(Handle handle);
+bool SetNonBlocking(Handle handle, bool on);
+bool IsNonBlocking(Handle handle);
+// SO_RCVTIMEO / SO_SNDTIMEO in milliseconds (0: no time-out).
+bool SetReceiveTimeout(Handle handle, int milliseconds);
+bool SetSendTimeout(Handle handle, int milliseconds);
+
+// Binds to INADDR_ANY:port (host byte order). 0 on success, -1 on failure.
+int BindAny(Handle handle, uint16_t port);
+bool Listen(Handle handle);
+// accept4 with close-on-exec; kNoHandle on failure (errno kept for LastError).
+Handle Accept(Handle listener);
+// address: IPv4 in network byte order; port in host byte order.
+bool Connect(Handle handle, uint32_t address, uint16_t port);
+
+// One send / recv; EINTR is retried. -1 on failure (LastError tells why).
+long Send(Handle handle, const void* data, size_t length, int flags);
+long Receive(Handle handle, void* buffer, size_t capacity, int flags);
+
+struct IPv4Endpoint {
+    uint32_t address = 0; // network byte order
+    uint16_t port = 0;    // host byte order
+};
+long SendTo(Handle handle, const void* data, size_t length, int flags, const IPv4Endpoint& to);
+long ReceiveFrom(Handle handle, void* buffer, size_t capacity, int flags, IPv4Endpoint& from);
+
+std::optional<IPv4Endpoint> PeerEndpoint(Handle handle);
+std::optional<IPv4Endpoint> LocalEndpoint(Handle handle);
+std::string DottedText(uint32_t address);
+
+// A dotted IPv4 text ("a.b.c.d" only), else std::nullopt.
+std::optional<uint32_t> ParseDotted(const std::string& text);
+// A dotted text or a host name (getaddrinfo, IPv4). On failure std::nullopt and `error` holds the code.
+std::optional<uint32_t> ResolveIPv4(const std::string& host, int& error);
+
+// The IPv4 addresses of the interfaces that are up, loopback left out unless it is the only one.
+std::vector<std::string> LocalIPv4Addresses();
+
+enum class WaitResult { Ready, Woken, TimedOut, Failed };
+// Waits until `handle` is readable (or at end / in error), or `wake` (kNoHandle: none) becomes readable,
+// or `timeoutMs` passes (negative: no time-out).
+WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs);
+
+// sendfile of at most `count` bytes of `fileDescriptor` from `offset` (advanced by what was sent).
+// -1 on failure (LastError tells why), 0 at the end of the file.
+long SendFile(Handle handle, int fileDescriptor, int64_t& offset, size_t count);
+
+} // namespace Vuxo::Net

@@ -1,0 +1,178 @@
+// Helpers of the HTTP tests: a handler made of a function, an aggregator that counts bytes, a captured
+// trace log, a running web server on a free port of 127.0.0.1 and a small blocking client.
+#pragma once
+
+#include "core/http/HttpRequest.h"
+#include "core/http/HttpRequestHandler.h"
+#include "core/http/WebServer.h"
+#include "core/log/Trace.h"
+#include "core/net/Socket.h"
+#include "core/net/SocketError.h"
+#include "core/transfer/TransferStatusAggregator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <dirent.h>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace Vuxo::Testing {
+
+class FunctionHandler : public HttpRequestHandler {
+public:
+    explicit FunctionHandler(std::function<void(HttpRequest&)> body) : m_body(std::move(body)) {}
+    void HandleRequest(HttpRequest& request) override {
+        ++calls;
+        m_body(request);
+    }
+    std::atomic<int> calls{0};
+
+private:
+    std::function<void(HttpRequest&)> m_body;
+};
+
+// Counts the bytes reported in each direction and keeps the texts; never throttles. The texts are read
+// after the connection ended.
+class CountingAggregator : public TransferStatusAggregator {
+public:
+    void Unregister(TransferKey) override { ++unregistered; }
+    void SetTotalSize(TransferKey, int, int64_t) override {}
+    void SetPosition(TransferKey, int, int64_t) override {}
+    void AddTransferredBytes(TransferKey, int direction, uint64_t count) override {
+        bytes[direction == kDirectionUpload ? 1 : 0] += count;
+    }
+    void SetUserName(TransferKey, const std::string& user) override { lastUser = user; }
+    void SetRemoteAddress(TransferKey, const std::string& address) override { lastAddress = address; }
+    void SetRequest(TransferKey, const std::string& request) override { lastRequest = request; }
+    bool IsOverLimit(TransferKey, int) override { return false; }
+    int64_t GetSpeed(TransferKey, int) override { return 1 << 30; }
+
+    std::atomic<uint64_t> bytes[2] = {0, 0};
+    std::atomic<int> unregistered{0};
+    std::string lastUser, lastAddress, lastRequest;
+};
+
+// Collects every trace line while it lives.
+class TraceCapture {
+public:
+    TraceCapture() { SetTraceCallback(&TraceCapture::Collect, this); }
+    ~TraceCapture() { SetTraceCallback(nullptr, nullptr); }
+
+    // Waits (bounded) until a line containing the text was traced.
+    bool WaitFor(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(20)) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_added.wait_for(lock, limit, [&] {
+            return std::any_of(m_lines.begin(), m_lines.end(),
+                               [&](const std::string& line) { return line.find(text) != std::string::npos; });
+        });
+    }
+    bool Contains(const std::string& text) { return WaitFor(text, std::chrono::seconds(0)); }
+
+private:
+    static void Collect(void* context, int, const char* text) {
+        auto* self = static_cast<TraceCapture*>(context);
+        std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_lines.emplace_back(text);
+        self->m_added.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_added;
+    std::vector<std::string> m_lines;
+};
+
+// Entries of a /proc folder: the process's threads or its open descriptors.
+inline int CountEntries(const char* folder) {
+    int count = 0;
+    if (DIR* dir = ::opendir(folder)) {
+        while (dirent* entry = ::readdir(dir)) {
+            count += entry->d_name[0] != '.';
+        }
+        ::closedir(dir);
+    }
+    return count - (std::string(folder) == "/proc/self/fd"); // the listing's own descriptor
+}
+inline int ThreadCount() {
+    return CountEntries("/proc/self/task");
+}
+inline int DescriptorCount() {
+    return CountEntries("/proc/self/fd");
+}
+
+// Waits (bounded) until `count()` gives `expected`; true when it got there.
+inline bool WaitForCount(int (*count)(), int expected,
+                         std::chrono::seconds limit = std::chrono::seconds(20)) {
+    auto until = std::chrono::steady_clock::now() + limit;
+    while (count() != expected) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A web server on a free port with the given handler.
+struct RunningServer {
+    WebServer server;
+
+    explicit RunningServer(HttpRequestHandler& handler, TransferStatusAggregator* aggregator = nullptr) {
+        server.SetHandler(&handler);
+        server.SetAggregator(aggregator);
+        EXPECT_TRUE(server.Start(0));
+    }
+    uint16_t Port() const { return static_cast<uint16_t>(server.GetPort()); }
+};
+
+inline void Connect(TCPSocket& socket, uint16_t port) {
+    EXPECT_TRUE(socket.Create());
+    EXPECT_TRUE(socket.Connect("127.0.0.1", port));
+    socket.SetTimeouts(30000, 30000); // a hung server fails the test instead of hanging it
+}
+
+inline void SendText(TCPSocket& socket, const std::string& text) {
+    size_t sent = 0;
+    while (sent < text.size()) {
+        sent += static_cast<size_t>(socket.Send(text.data() + sent, text.size() - sent));
+    }
+}
+
+// Everything up to the end of the stream (or a failure, e.g. a reset).
+inline std::string ReadUntilClosed(TCPSocket& socket) {
+    std::string text;
+    char buffer[65536];
+    try {
+        for (;;) {
+            int n = socket.Receive(buffer, sizeof buffer);
+            text.append(buffer, static_cast<size_t>(n));
+        }
+    } catch (const socket_exception&) {
+    }
+    return text;
+}
+
+inline std::string ReadExactly(TCPSocket& socket, size_t length) {
+    std::string text(length, '\0');
+    size_t held = 0;
+    while (held < length) {
+        held += static_cast<size_t>(socket.Receive(text.data() + held, length - held));
+    }
+    return text;
+}
+
+// Sends a request and reads the whole answer up to the closing of the connection.
+inline std::string Exchange(uint16_t port, const std::string& request) {
+    TCPSocket socket;
+    Connect(socket, port);
+    SendText(socket, request);
+    return ReadUntilClosed(socket);
+}
+
+} // namespace Vuxo::Testing

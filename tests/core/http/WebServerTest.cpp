@@ -1,0 +1,295 @@
+// Starting, moving and stopping the web server, and what its connection threads survive.
+#include "HttpTestSupport.h"
+
+#include "core/transfer/GuiTransferStatusAggregator.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+namespace Vuxo {
+namespace {
+
+using namespace Testing;
+
+const std::string kGet = "GET / HTTP/1.1\r\n\r\n";
+
+// Answers "ok" and closes.
+FunctionHandler& OkHandler() {
+    static FunctionHandler handler([](HttpRequest& r) {
+        r.BeginResponse(200, "OK");
+        r.Write("ok");
+    });
+    return handler;
+}
+const std::string kOkAnswer = "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nok";
+
+bool CanConnect(uint16_t port) {
+    TCPSocket socket;
+    return socket.Create() && socket.Connect("127.0.0.1", port);
+}
+
+TEST(WebServer, StartsOnlyOnAFreeValidPort) {
+    TCPServerSocket other;
+    ASSERT_TRUE(other.Listen(0));
+    WebServer server;
+    EXPECT_EQ(server.GetPort(), -1);
+    EXPECT_FALSE(server.Start(other.GetLocalPort()));
+    EXPECT_EQ(server.GetPort(), -1);
+    EXPECT_FALSE(server.Start(-1));
+    EXPECT_FALSE(server.Start(65536 + 80)) << "a port is not wrapped into 16 bits";
+    EXPECT_EQ(server.GetPort(), -1);
+
+    server.SetHandler(&OkHandler());
+    ASSERT_TRUE(server.Start(0));
+    EXPECT_GT(server.GetPort(), 0);
+    EXPECT_EQ(Exchange(static_cast<uint16_t>(server.GetPort()), kGet), kOkAnswer);
+    server.Stop();
+    EXPECT_EQ(server.GetPort(), -1);
+}
+
+TEST(WebServer, RestartsOnTheSamePortAtOnce) {
+    WebServer server;
+    server.SetHandler(&OkHandler());
+    ASSERT_TRUE(server.Start(0));
+    uint16_t port = static_cast<uint16_t>(server.GetPort());
+    for (int i = 0; i < 3; ++i) { // the server closes these first, so they linger on its port
+        EXPECT_EQ(Exchange(port, kGet), kOkAnswer);
+    }
+    server.Stop();
+    EXPECT_FALSE(CanConnect(port));
+    ASSERT_TRUE(server.Start(port));
+    EXPECT_EQ(Exchange(port, kGet), kOkAnswer);
+}
+
+TEST(WebServer, ChangePortMovesTheListener) {
+    WebServer idle;
+    EXPECT_TRUE(idle.ChangePort(12345)) << "not listening: nothing to move";
+    EXPECT_EQ(idle.GetPort(), -1);
+
+    RunningServer s(OkHandler());
+    const uint16_t oldPort = s.Port();
+    EXPECT_TRUE(s.server.ChangePort(oldPort));
+    EXPECT_EQ(s.Port(), oldPort);
+    EXPECT_FALSE(s.server.ChangePort(70000));
+
+    TCPServerSocket busy;
+    ASSERT_TRUE(busy.Listen(0));
+    EXPECT_FALSE(s.server.ChangePort(busy.GetLocalPort()));
+    EXPECT_EQ(s.Port(), oldPort);
+    EXPECT_EQ(Exchange(oldPort, kGet), kOkAnswer);
+
+    ASSERT_TRUE(s.server.ChangePort(0));
+    const uint16_t newPort = s.Port();
+    EXPECT_NE(newPort, oldPort);
+    EXPECT_EQ(Exchange(newPort, kGet), kOkAnswer);
+    EXPECT_FALSE(CanConnect(oldPort));
+}
+
+TEST(WebServer, AConnectionClosedWithoutARequestCallsNoHandlerAndItsThreadIsReaped) {
+    const int baseline = ThreadCount();
+    FunctionHandler handler([](HttpRequest&) {});
+    RunningServer s(handler);
+    const int withAcceptThread = ThreadCount();
+    EXPECT_EQ(withAcceptThread, baseline + 1);
+    const int descriptors = DescriptorCount();
+    for (int i = 0; i < 5; ++i) {
+        TCPSocket client;
+        Connect(client, s.Port());
+        client.Close();
+    }
+    // No further connection arrives, yet every finished thread is joined and its socket closed.
+    EXPECT_TRUE(WaitForCount(&DescriptorCount, descriptors));
+    EXPECT_TRUE(WaitForCount(&ThreadCount, withAcceptThread));
+    EXPECT_EQ(handler.calls.load(), 0);
+    s.server.Stop();
+    EXPECT_EQ(ThreadCount(), baseline);
+}
+
+TEST(WebServer, StopEndsIdleAndBusyConnectionsAndLeavesNoThread) {
+    const int baseline = ThreadCount();
+    const int descriptors = DescriptorCount();
+    GuiTransferStatusAggregator aggregator; // over the steady clock
+    aggregator.SetSpeedLimit(kDirectionDownload, 2000);
+    const std::string chunk(16 * 1024, 'd');
+    FunctionHandler handler([&](HttpRequest& r) {
+        if (r.GetPath() == "idle") {
+            r.SetKeepAlive();
+            r.BeginResponse(200, "OK");
+            r.SendHeader("Content-Length", "0");
+            r.EndResponse();
+            return;
+        }
+        r.BeginResponse(200, "OK");
+        for (int i = 0; i < 10000; ++i) { // far more than the limit lets through before the stop
+            r.Write(chunk.data(), chunk.size());
+        }
+    });
+    TraceCapture log;
+    auto s = std::make_unique<RunningServer>(handler, &aggregator);
+
+    TCPSocket idle;
+    Connect(idle, s->Port());
+    SendText(idle, "GET /idle HTTP/1.1\r\n\r\n");
+    ReadExactly(idle, 38);
+
+    std::vector<std::unique_ptr<TCPSocket>> downloads;
+    for (int i = 0; i < 3; ++i) {
+        downloads.push_back(std::make_unique<TCPSocket>());
+        Connect(*downloads.back(), s->Port());
+        SendText(*downloads.back(), kGet);
+        ReadExactly(*downloads.back(), 1000); // the transfer is under way
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // give the throttle time to pause them
+
+    auto before = std::chrono::steady_clock::now();
+    s->server.Stop();
+    auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_LT(took, std::chrono::seconds(10)) << "Stop must not wait for throttled transfers";
+    EXPECT_EQ(s->server.GetPort(), -1);
+    EXPECT_EQ(ThreadCount(), baseline);
+    EXPECT_EQ(DescriptorCount(), descriptors + 5)
+        << "only the four client sockets and the wake-up descriptor";
+    for (auto& d : downloads) {
+        ReadUntilClosed(*d); // the transfer was cut off: the stream ends
+    }
+    EXPECT_EQ(ReadUntilClosed(idle), "");
+    s.reset();
+    EXPECT_EQ(aggregator.GetTransferCount(), 0u) << "every request left the aggregator";
+}
+
+TEST(WebServer, StopEndsAHandlerThatWaitsBetweenWrites) {
+    const int baseline = ThreadCount();
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> toldToStop{false};
+    FunctionHandler handler([&](HttpRequest& r) {
+        r.BeginResponse(200, "OK");
+        r.Write("status");
+        r.Flush(); // a streaming page: each piece must reach the client now
+        waiting = true;
+        while (!r.WaitForStop(std::chrono::hours(1))) {
+        }
+        toldToStop = true;
+    });
+    auto s = std::make_unique<RunningServer>(handler);
+    TCPSocket client;
+    Connect(client, s->Port());
+    SendText(client, kGet);
+    EXPECT_EQ(ReadExactly(client, 43), "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nstatus");
+    while (!waiting) {
+        std::this_thread::yield();
+    }
+    s->server.Stop();
+    EXPECT_TRUE(toldToStop);
+    EXPECT_EQ(ThreadCount(), baseline);
+}
+
+TEST(WebServer, APeerThatResetsMidSendDoesNotEndTheProcess) {
+    const std::string chunk(64 * 1024, 'r');
+    FunctionHandler handler([&](HttpRequest& r) {
+        if (r.GetPath() == "ok") {
+            r.BeginResponse(200, "OK");
+            r.Write("ok");
+            return;
+        }
+        r.BeginResponse(200, "OK");
+        for (int i = 0; i < 4096; ++i) {
+            r.Write(chunk.data(), chunk.size());
+        }
+    });
+    TraceCapture log;
+    RunningServer s(handler);
+    for (int i = 0; i < 3; ++i) {
+        TCPSocket client;
+        Connect(client, s.Port());
+        SendText(client, kGet);
+        ReadExactly(client, 100000);
+        linger reset{1, 0};
+        ::setsockopt(client.GetHandle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        client.Close();
+    }
+    EXPECT_TRUE(log.WaitFor("Socket Error: "));
+    EXPECT_EQ(Exchange(s.Port(), "GET /ok HTTP/1.1\r\n\r\n"), kOkAnswer);
+}
+
+TEST(WebServer, AnyExceptionFromAHandlerEndsOnlyItsConnection) {
+    FunctionHandler handler([](HttpRequest& r) {
+        if (r.GetPath() == "int") {
+            throw 42;
+        }
+        if (r.GetPath() == "std") {
+            throw std::runtime_error("handler broke");
+        }
+        r.BeginResponse(200, "OK");
+        r.Write("ok");
+    });
+    TraceCapture log;
+    RunningServer s(handler);
+    EXPECT_EQ(Exchange(s.Port(), "GET /int HTTP/1.1\r\n\r\n"), "");
+    EXPECT_EQ(Exchange(s.Port(), "GET /std HTTP/1.1\r\n\r\n"), "");
+    EXPECT_TRUE(log.WaitFor("Unknown Exception"));
+    EXPECT_TRUE(log.WaitFor("Exception: handler broke"));
+    EXPECT_EQ(Exchange(s.Port(), kGet), kOkAnswer);
+}
+
+// A connection thread that cannot be started, for the first `failures` connections.
+class FailingThreadServer : public WebServer {
+public:
+    explicit FailingThreadServer(int failures) : m_failures(failures) {}
+    ~FailingThreadServer() override { Stop(); }
+
+protected:
+    class Unstartable : public RequestParserThread {
+    public:
+        bool Init(Net::Handle handle, HttpRequestHandler*, TransferStatusAggregator*) override {
+            m_held.Attach(handle); // held like a real thread's socket, never served
+            return false;
+        }
+
+    private:
+        TCPSocket m_held;
+    };
+
+    std::unique_ptr<RequestParserThread> CreateConnectionThread() override {
+        if (m_failures.fetch_sub(1) > 0) {
+            return std::make_unique<Unstartable>();
+        }
+        return WebServer::CreateConnectionThread();
+    }
+
+private:
+    std::atomic<int> m_failures;
+};
+
+TEST(WebServer, AConnectionWhoseThreadCannotStartIsClosedAndAcceptingGoesOn) {
+    FailingThreadServer server(2);
+    server.SetHandler(&OkHandler());
+    ASSERT_TRUE(server.Start(0));
+    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    EXPECT_EQ(Exchange(port, kGet), "") << "closed, not left hanging";
+    EXPECT_EQ(Exchange(port, kGet), "");
+    EXPECT_EQ(Exchange(port, kGet), kOkAnswer);
+}
+
+TEST(WebServer, DestructionStopsEverything) {
+    const int baseline = ThreadCount();
+    const int descriptors = DescriptorCount();
+    uint16_t port = 0;
+    TCPSocket idle;
+    {
+        FunctionHandler handler([](HttpRequest&) {});
+        WebServer server;
+        server.SetHandler(&handler);
+        ASSERT_TRUE(server.Start(0));
+        port = static_cast<uint16_t>(server.GetPort());
+        Connect(idle, port); // a connection waiting for its first request
+        ASSERT_TRUE(idle.Send("G", 1) == 1);
+    }
+    EXPECT_EQ(ThreadCount(), baseline);
+    EXPECT_EQ(DescriptorCount(), descriptors + 1) << "only the client's own socket is left";
+    EXPECT_EQ(ReadUntilClosed(idle), "");
+    EXPECT_FALSE(CanConnect(port));
+}
+
+} // namespace
+} // namespace Vuxo
