@@ -1,0 +1,49 @@
+// The RAR writer of the plug-in Vondel: the RAR 2.x/3.x block format with every entry stored and named
+// both in code page 949 and in Unicode, so that any name survives. The CRC-32 goes in the header before
+// the data, so each file is read twice through one open file. Files of 4 GiB and more carry the format's
+// high size fields. Owned by one request; one thread.
+#pragma once
+
+#include "plugin/sdk/ArchiveStream.h"
+
+#include <string>
+#include <vector>
+
+namespace Vuxo {
+
+struct RarEntry {
+    uint16_t time = 0;
+    uint16_t date = 0;
+    uint32_t crc = 0; // set when the entry has been written
+    uint64_t size = 0;
+    uint32_t attributes = 0;
+    int rootIndex = -1;
+    bool isDirectory = false;
+    std::string rel;         // local relative path
+    std::string oemName;     // code page 949, "\" between components
+    std::string unicodeName; // the format's encoded UTF-16 name
+};
+
+class CRARStream : public CArchiveStream {
+public:
+    explicit CRARStream(CorvantaRequestProcessor& processor) : CArchiveStream(processor) {}
+
+    uint64_t GetTotalSize() const override;
+    bool WriteAll() override;
+    const std::string& GetContentType() const override;
+
+    // The format's Unicode name field for a UTF-16 name: a zero high byte, then before every fourth
+    // unit a flag byte 0xAA (four units of two bytes each), and each unit low byte first.
+    static std::string EncodeName(const std::u16string& name);
+
+protected:
+    bool AddEntry(const std::string& rel, const EntryStatus& status) override;
+
+private:
+    void WriteFileEntry(RarEntry& entry);
+    std::string MakeHeader(const RarEntry& entry) const;
+
+    std::vector<RarEntry> m_entries;
+};
+
+} // namespace Vuxo

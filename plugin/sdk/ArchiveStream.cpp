@@ -1,0 +1,179 @@
+#include "plugin/sdk/ArchiveStream.h"
+
+#include "core/text/UrlCoding.h"
+#include "plugin/sdk/ContentSource.h"
+#include "plugin/sdk/PluginApi.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace Vuxo {
+
+CArchiveStream::CArchiveStream(CorvantaRequestProcessor& processor)
+    : m_block(kArchiveBlockSize), m_processor(processor) {}
+
+void CArchiveStream::AddRoot(const std::string& base) {
+    m_roots.push_back(base);
+    ++m_rootIndex;
+}
+
+bool CArchiveStream::AddFile(const std::string& name, const std::string& base) {
+    AddRoot(base);
+    EntryStatus status;
+    if (!GetEntryStatus(base + name, status) || status.isDirectory) {
+        return false;
+    }
+    return AddEntry(name, status);
+}
+
+bool CArchiveStream::AddFolder(const std::string& name, const std::string& base) {
+    AddRoot(base);
+    std::string rel = name;
+    if (!rel.empty() && rel.back() == '/') {
+        rel.pop_back();
+    }
+    return AddDirectory(rel);
+}
+
+bool CArchiveStream::AddDirectory(const std::string& rel) {
+    FolderAncestry ancestry;
+    return WalkFolder(rel, ancestry);
+}
+
+bool CArchiveStream::WalkFolder(const std::string& rel, FolderAncestry& ancestry) {
+    DirectoryListing listing;
+    if (!listing.Open(GetEntryPath(m_rootIndex, rel)) || !ancestry.Enter(listing.GetSelfStatus())) {
+        return false;
+    }
+    std::string prefix;
+    if (!rel.empty()) {
+        if (!AddEntry(rel, listing.GetSelfStatus())) {
+            ancestry.Leave();
+            return false;
+        }
+        prefix = rel + "/";
+    }
+    for (const DirectoryEntry& entry : listing.ReadEntries()) {
+        if (entry.status.isDirectory) {
+            WalkFolder(prefix + entry.name, ancestry); // an unreadable sub-folder is skipped
+        } else {
+            AddEntry(prefix + entry.name, entry.status);
+        }
+    }
+    ancestry.Leave();
+    return true;
+}
+
+std::string CArchiveStream::GetEntryPath(int rootIndex, const std::string& rel) const {
+    return m_roots.at(static_cast<size_t>(rootIndex)) + rel;
+}
+
+void CArchiveStream::ReportChangedFile(const std::string& path) {
+    m_processor.WriteLog(CORVANTA_LOG_WARNING,
+                         "The file changed while it was being sent; its archive entry is marked damaged: " +
+                             path);
+}
+
+void CArchiveStream::Write(const void* data, size_t length) {
+    const char* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const int chunk = static_cast<int>(std::min<size_t>(length, INT_MAX));
+        if (m_processor.Write(bytes, chunk) == 0) {
+            throw ConnectionClosed();
+        }
+        bytes += chunk;
+        length -= static_cast<size_t>(chunk);
+    }
+}
+
+void CArchiveStream::SendDownloadHeaders(const std::string& fileName) {
+    const char* userAgent = m_processor.GetHeader("USER-AGENT");
+    const std::string encoded = UrlEncode(fileName);
+    std::string disposition = "attachment; filename=\"";
+    if (userAgent != nullptr && std::string_view(userAgent).find("MSIE") != std::string_view::npos) {
+        disposition += encoded;
+    } else {
+        // RFC 2047 Q-encoding: "=XX" for every escaped byte, and "_" (which means a space there) too.
+        std::string quoted;
+        for (const char c : encoded) {
+            if (c == '%') {
+                quoted += '=';
+            } else if (c == '_') {
+                quoted += "=5f";
+            } else {
+                quoted += c;
+            }
+        }
+        disposition += "=?UTF-8?Q?" + quoted + "?=";
+    }
+    disposition += "\"";
+    const std::string length = std::to_string(GetTotalSize());
+    if (m_processor.SendHeader("Content-Type", GetContentType().c_str()) == 0 ||
+        m_processor.SendHeader("Content-Disposition", disposition.c_str()) == 0 ||
+        m_processor.SendHeader("Content-Length", length.c_str()) == 0) {
+        throw ConnectionClosed();
+    }
+}
+
+void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
+                  const std::vector<SelectedFile>& selection) {
+    for (const SelectedFile& selected : selection) {
+        const char* resolved = processor.GetLocalPath(selected.path.c_str());
+        if (resolved == nullptr) {
+            continue;
+        }
+        std::string local = resolved;
+        EntryStatus status;
+        if (!GetEntryStatus(local, status)) {
+            continue; // gone, or neither a regular file nor a folder
+        }
+        if (status.isDirectory && local.size() > 1 && local.back() == '/') {
+            local.pop_back(); // only the trailing separator
+        }
+        const size_t slash = local.rfind('/');
+        const std::string base = slash == std::string::npos ? std::string() : local.substr(0, slash + 1);
+        const std::string name = slash == std::string::npos ? local : local.substr(slash + 1);
+        if (status.isDirectory) {
+            stream.AddFolder(name, base);
+        } else {
+            stream.AddFile(name, base);
+        }
+    }
+}
+
+std::string MakeDownloadName(const std::vector<SelectedFile>& selection, const std::string& requestPath,
+                             const std::string& fallbackBase, const std::string& extension) {
+    std::string name = selection.size() == 1  ? selection.front().name
+                       : !requestPath.empty() ? requestPath
+                                              : fallbackBase;
+    if (!name.empty() && name.back() == '/') {
+        name.pop_back();
+    }
+    if (const size_t slash = name.rfind('/'); slash != std::string::npos) {
+        name.erase(0, slash + 1);
+    }
+    if (name.empty()) {
+        name = fallbackBase;
+    }
+    std::replace(name.begin(), name.end(), ':', '_');
+    std::replace(name.begin(), name.end(), '\\', '_');
+    return name + extension;
+}
+
+std::string ArchiveEntryName(const std::string& rel) {
+    std::string name = rel;
+    std::replace(name.begin(), name.end(), '\\', '_');
+    return name;
+}
+
+void SendArchive(CArchiveStream& stream, CorvantaRequestProcessor& processor,
+                 const std::string& downloadName) {
+    if (processor.BeginResponse(200, "OK") == 0) {
+        throw ConnectionClosed();
+    }
+    stream.SendDownloadHeaders(downloadName);
+    stream.WriteAll();
+    processor.EndResponse();
+}
+
+} // namespace Vuxo

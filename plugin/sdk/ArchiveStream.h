@@ -1,0 +1,94 @@
+// The common base of the ZIP and RAR writers: takes in the selection as roots and relative entry names,
+// walks selected folders, sends the download headers and writes the archive through the host.
+// The stream is owned by the request processor that made it, lives for one request, and is used by that
+// request's thread only. The derived formats keep the entry list and must announce in GetTotalSize
+// exactly the number of bytes WriteAll then writes.
+#pragma once
+
+#include "plugin/sdk/DirectoryListing.h"
+#include "plugin/sdk/RequestProcessor.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Vuxo {
+
+// Thrown by CArchiveStream::Write when the host could not send; ends the request.
+class ConnectionClosed : public std::runtime_error {
+public:
+    ConnectionClosed() : std::runtime_error("Connection closed") {}
+};
+
+class CArchiveStream {
+public:
+    explicit CArchiveStream(CorvantaRequestProcessor& processor);
+    CArchiveStream(const CArchiveStream&) = delete;
+    CArchiveStream& operator=(const CArchiveStream&) = delete;
+    virtual ~CArchiveStream() = default;
+
+    // A selected folder `name` inside the local folder `base` (which ends with "/"). An empty name
+    // walks `base` itself without an entry of its own. False when nothing could be taken.
+    bool AddFolder(const std::string& name, const std::string& base);
+    // A selected file `name` inside the local folder `base`.
+    bool AddFile(const std::string& name, const std::string& base);
+
+    // The exact length of the archive WriteAll writes.
+    virtual uint64_t GetTotalSize() const = 0;
+    // Writes the whole archive; throws ConnectionClosed when the client is gone.
+    virtual bool WriteAll() = 0;
+    // The archive's MIME type.
+    virtual const std::string& GetContentType() const = 0;
+
+    // Sends Content-Type, Content-Disposition (the download name, RFC 2047 encoded for browsers other
+    // than MSIE) and Content-Length.
+    void SendDownloadHeaders(const std::string& fileName);
+    // The only way the formats send bytes; throws ConnectionClosed when the host fails.
+    void Write(const void* data, size_t length);
+
+protected:
+    // Walks the folder roots[current] + rel: its own entry first (unless rel is empty), then its files
+    // and sub-folders by name, depth first. A sub-folder that cannot be read is skipped.
+    virtual bool AddDirectory(const std::string& rel);
+    // Records one regular file or folder; false when the format does not take it.
+    virtual bool AddEntry(const std::string& rel, const EntryStatus& status) = 0;
+
+    // The local path of an entry.
+    std::string GetEntryPath(int rootIndex, const std::string& rel) const;
+    int GetRootIndex() const { return m_rootIndex; }
+    // Logs that a file changed between listing and sending, so its entry goes out marked damaged.
+    void ReportChangedFile(const std::string& path);
+
+    // Reused by the formats to read file data.
+    std::vector<char> m_block;
+
+private:
+    bool WalkFolder(const std::string& rel, FolderAncestry& ancestry);
+    void AddRoot(const std::string& base);
+
+    CorvantaRequestProcessor& m_processor;
+    int m_rootIndex = -1;
+    std::vector<std::string> m_roots;
+};
+
+// The archive request flow's first step: every selected entry the host can resolve goes into the stream,
+// in order; others are skipped.
+void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
+                  const std::vector<SelectedFile>& selection);
+
+// The file name offered for the download: the single selected entry's name, else the last component of
+// the request path, else `fallbackBase`; ":" and "\" become "_"; `extension` appended.
+std::string MakeDownloadName(const std::vector<SelectedFile>& selection, const std::string& requestPath,
+                             const std::string& fallbackBase, const std::string& extension);
+
+// An entry's relative path as an archive stores it: a backslash inside a name becomes "_", so that it never
+// reads as a separator to the tools that extract the archive.
+std::string ArchiveEntryName(const std::string& rel);
+
+// Sends the archive as a whole response; throws ConnectionClosed when the client is gone.
+void SendArchive(CArchiveStream& stream, CorvantaRequestProcessor& processor,
+                 const std::string& downloadName);
+
+} // namespace Vuxo

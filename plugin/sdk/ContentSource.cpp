@@ -1,0 +1,87 @@
+#include "plugin/sdk/ContentSource.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Vuxo {
+
+PlainFileSource::~PlainFileSource() {
+    if (m_descriptor >= 0) {
+        ::close(m_descriptor);
+    }
+}
+
+bool PlainFileSource::Open(const std::string& path) {
+    if (m_descriptor >= 0) {
+        ::close(m_descriptor);
+    }
+    // O_NONBLOCK keeps a FIFO swapped in under the name from blocking the open; it is refused below.
+    m_descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (m_descriptor < 0) {
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_descriptor, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(m_descriptor);
+        m_descriptor = -1;
+        return false;
+    }
+    const int flags = ::fcntl(m_descriptor, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(m_descriptor, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    ::posix_fadvise(m_descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+size_t PlainFileSource::Read(void* buffer, size_t count) {
+    size_t done = 0;
+    while (m_descriptor >= 0 && done < count) {
+        const ssize_t got = ::read(m_descriptor, static_cast<char*>(buffer) + done, count - done);
+        if (got > 0) {
+            done += static_cast<size_t>(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    return done;
+}
+
+int64_t PlainFileSource::GetSize() {
+    struct stat st {};
+    if (m_descriptor < 0 || ::fstat(m_descriptor, &st) != 0) {
+        return -1;
+    }
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool StreamListedContent(ContentSource* source, uint64_t listedSize, std::vector<char>& buffer,
+                         const std::function<void(const char* data, size_t length)>& sink) {
+    bool intact = source != nullptr;
+    bool exhausted = source == nullptr;
+    uint64_t remaining = listedSize;
+    while (remaining > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, buffer.size()));
+        size_t got = exhausted ? 0 : source->Read(buffer.data(), want);
+        if (got < want) {
+            // The file ended early or failed: zeros stand in for the rest, and it is not read again.
+            std::memset(buffer.data() + got, 0, want - got);
+            exhausted = true;
+            intact = false;
+        }
+        sink(buffer.data(), want);
+        remaining -= want;
+    }
+    if (intact && source->GetSize() != static_cast<int64_t>(listedSize)) {
+        intact = false; // it grew (or shrank and grew) since the listing
+    }
+    return intact;
+}
+
+} // namespace Vuxo

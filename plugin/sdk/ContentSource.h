@@ -1,0 +1,50 @@
+// The data of one archive entry, read so that exactly the size announced at listing goes out whatever
+// the file did since. A ContentSource is an open file owned by the writer of one entry; one thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Vuxo {
+
+class ContentSource {
+public:
+    virtual ~ContentSource() = default;
+    // Reads up to `count` bytes; fewer only at the end of the file or on an error.
+    virtual size_t Read(void* buffer, size_t count) = 0;
+    // The current size of the file, or -1.
+    virtual int64_t GetSize() = 0;
+};
+
+// A file opened read-only by its path without any lock, so that it is shared with other readers and
+// writers. Owns its descriptor.
+class PlainFileSource : public ContentSource {
+public:
+    PlainFileSource() = default;
+    PlainFileSource(const PlainFileSource&) = delete;
+    PlainFileSource& operator=(const PlainFileSource&) = delete;
+    ~PlainFileSource() override;
+
+    // Opens a regular file; false for anything else or when it cannot be read.
+    bool Open(const std::string& path);
+    size_t Read(void* buffer, size_t count) override;
+    int64_t GetSize() override;
+
+private:
+    int m_descriptor = -1;
+};
+
+// The block size the archive writers read and send in.
+constexpr size_t kArchiveBlockSize = 256 * 1024;
+
+// Feeds exactly `listedSize` bytes to `sink` in blocks of `buffer`'s size: the file's data, zeros in
+// place of whatever it no longer has, and nothing of what it gained. `source` may be NULL (the file
+// could not be opened), giving zeros throughout. True only when the file supplied exactly the listed
+// size and still has it.
+bool StreamListedContent(ContentSource* source, uint64_t listedSize, std::vector<char>& buffer,
+                         const std::function<void(const char* data, size_t length)>& sink);
+
+} // namespace Vuxo

@@ -1,0 +1,102 @@
+#include "service/mounts/LocalPathCheck.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <sys/stat.h>
+
+namespace Vuxo {
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// The canonical absolute path with every link resolved, or "" when some part cannot be resolved.
+std::string RealPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+bool IsInside(const std::string& realRoot, const std::string& realPath) {
+    if (realRoot == "/") {
+        return true;
+    }
+    return realPath.size() >= realRoot.size() && realPath.compare(0, realRoot.size(), realRoot) == 0 &&
+           (realPath.size() == realRoot.size() || realPath[realRoot.size()] == '/');
+}
+
+} // namespace
+
+bool IsSafeShareRest(std::string_view rest) {
+    if (rest.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    if (!rest.empty() && IsSeparator(rest.front())) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = start;
+        while (end < rest.size() && !IsSeparator(rest[end])) {
+            ++end;
+        }
+        if (rest.substr(start, end - start) == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
+    const std::string realRoot = RealPath(shareRoot);
+    if (realRoot.empty()) {
+        return false;
+    }
+    std::string current = realRoot;
+    std::size_t start = 0;
+    while (start < rest.size()) {
+        std::size_t end = rest.find('/', start);
+        if (end == std::string_view::npos) {
+            end = rest.size();
+        }
+        const std::string_view component = rest.substr(start, end - start);
+        start = end + 1;
+        if (component.empty() || component == ".") {
+            continue;
+        }
+        std::string candidate = current == "/" ? current : current + "/";
+        candidate.append(component);
+        struct stat info {};
+        if (lstat(candidate.c_str(), &info) != 0) {
+            // Nothing exists from here on, so nothing further can point anywhere. Any other failure
+            // (no permission, a name too long) leaves the question open: refuse.
+            return errno == ENOENT || errno == ENOTDIR;
+        }
+        if (S_ISLNK(info.st_mode)) {
+            // A dangling link is refused too: creating a file through it would land where it points.
+            std::string target = RealPath(candidate);
+            if (target.empty() || !IsInside(realRoot, target)) {
+                return false;
+            }
+            current = std::move(target);
+        } else {
+            current = std::move(candidate);
+        }
+    }
+    return true;
+}
+
+std::string JoinSharePath(const std::string& shareRoot, std::string_view rest) {
+    std::string path = shareRoot;
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    path.append(rest);
+    return path;
+}
+
+} // namespace Vuxo
