@@ -18,10 +18,10 @@ namespace Vuxo {
 
 // One entry of a folder.
 struct FindFileData {
-    std::string name;                 // the file-system name, as stored (normally UTF-8)
+    std::string name;                  // the file-system name, as stored (normally UTF-8)
     PathKind kind = PathKind::Missing; // Missing for a link whose target is gone
-    int64_t size = 0;                 // bytes of a regular file, 0 for anything else
-    int64_t lastWriteTime = 0;        // seconds since 1970-01-01 UTC, 0 when unknown
+    int64_t size = 0;                  // bytes of a regular file, 0 for anything else
+    int64_t lastWriteTime = 0;         // seconds since 1970-01-01 UTC, 0 when unknown
 
     bool IsDirectory() const { return kind == PathKind::Directory; }
     bool IsRegularFile() const { return kind == PathKind::Regular; }

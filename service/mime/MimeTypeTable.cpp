@@ -1,0 +1,101 @@
+#include "service/mime/MimeTypeTable.h"
+
+#include "core/i18n/LocalizationStringTable.h"
+#include "core/loader/Loaders.h"
+#include "core/log/Trace.h"
+
+namespace Vuxo {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Adds the pairs of one line: the first word is the type, every further word an extension.
+void AddLine(std::string_view line, std::map<std::string, std::string, std::less<>>& map) {
+    std::string type;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsBlank(line[i])) {
+            ++i;
+        }
+        const size_t start = i;
+        while (i < line.size() && !IsBlank(line[i])) {
+            ++i;
+        }
+        if (start == i) {
+            break;
+        }
+        std::string word(line.substr(start, i - start));
+        if (type.empty()) {
+            type = std::move(word);
+        } else {
+            map.insert_or_assign(std::move(word), type);
+        }
+    }
+}
+
+} // namespace
+
+MimeTypeTable::MimeTypeTable() : m_map(std::make_shared<const Map>()) {}
+
+MimeTypeTable::~MimeTypeTable() = default;
+
+MimeTypeTable& MimeTypeTable::GetInstance() {
+    static MimeTypeTable table;
+    return table;
+}
+
+void MimeTypeTable::Load(const char* data, std::size_t length) {
+    auto map = std::make_shared<Map>();
+    const std::string_view text(data, data ? length : 0);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        AddLine(text.substr(start, end - start), *map);
+        start = end + 1;
+    }
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_map = std::move(map);
+}
+
+std::shared_ptr<const MimeTypeTable::Map> MimeTypeTable::Snapshot() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_map;
+}
+
+std::string MimeTypeTable::GetMimeType(std::string_view extension) const {
+    std::string key(extension);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    const auto map = Snapshot();
+    const auto found = map->find(key);
+    return found == map->end() ? std::string(kDefaultType) : found->second;
+}
+
+std::size_t MimeTypeTable::GetCount() const {
+    return Snapshot()->size();
+}
+
+void LoadMimeTypes(const std::string& programFolder, MimeTypeTable& table) {
+    ByteBuffer bytes;
+    const std::string path = programFolder.empty() ? "mime-type.txt" : programFolder + "/mime-type.txt";
+    if (LoadFileData(bytes, path)) {
+        Trace(LOG_NOTICE, "%s", Tr("외부 mime-type.txt를 로드함.."));
+        table.Load(bytes.data(), bytes.size());
+        return;
+    }
+    Trace(LOG_NOTICE, "%s", Tr("내장 mime-type.txt를 로드함.."));
+    if (LoadResourceData(bytes, MimeTypeTable::kResourceId, "BINARY")) {
+        table.Load(bytes.data(), bytes.size());
+    }
+}
+
+} // namespace Vuxo

@@ -1,0 +1,59 @@
+#include "service/pages/HtmlPageSender.h"
+
+#include "core/http/HttpRequest.h"
+#include "core/http_headers/HttpAuthorization.h"
+#include "core/template/TextContent.h"
+#include "core/text/UrlCoding.h"
+#include "service/pages/HtmlEscape.h"
+#include "service/pages/PageFunctions.h"
+#include "service/pages/PageServer.h"
+#include "service/skins/SkinManager.h"
+
+namespace Vuxo {
+
+HtmlPageSender::HtmlPageSender(const PageServer& server, HttpRequest& request, int code,
+                               std::string_view reason)
+    : HtmlPageSender(server, request, code, reason, SkinManager::GetInstance()) {}
+
+HtmlPageSender::HtmlPageSender(const PageServer& server, HttpRequest& request, int code,
+                               std::string_view reason, const SkinManager& skins)
+    : m_server(server), m_request(request), m_skins(skins) {
+    m_request.BeginResponse(code, reason);
+}
+
+void HtmlPageSender::Send(TextContent& content) {
+    // An explicit "skin" parameter counts even when empty; the manager resolves "" as the default skin.
+    const auto& query = m_request.GetQuery();
+    const auto skinParameter = query.find("skin");
+    const std::string skin = skinParameter != query.end() ? skinParameter->second : m_skins.GetDefaultSkin();
+
+    const auto& headers = m_request.GetHeaders();
+    const auto authorization = headers.find("AUTHORIZATION");
+    const std::string loginId = authorization != headers.end()
+                                    ? HttpAuthorization(authorization->second).GetUserName()
+                                    : std::string();
+
+    // Set after the caller's values, so a caller cannot override them. Values that come from the
+    // request are escaped; the URL-encoded path needs nothing more.
+    content.SetValue("$skin", HtmlEscape(skin));
+    content.SetValue("$version", kPageVersion);
+    content.SetValue("$revision", ToString(kPageRevision));
+    content.SetValue("$server_addr", m_request.GetLocalAddress());
+    content.SetValue("$server_port", ToString(m_server.GetPort()));
+    content.SetValue("$server_path", HtmlEscape(m_request.GetPath()));
+    content.SetValue("$server_path_encoded", UrlEncode(m_request.GetPath()));
+    content.SetValue("$current_login_id", HtmlEscape(loginId));
+
+    // The type follows the template actually rendered, so "skin=" (the default skin) gets the default's.
+    const std::string renderedSkin = skin.empty() ? m_skins.GetDefaultSkin() : skin;
+    m_request.SendHeader("Content-Type", m_skins.GetMimeType(renderedSkin));
+    const auto page = m_skins.GetTemplate(skin);
+    page->Render(content, *this);
+    m_request.EndResponse();
+}
+
+void HtmlPageSender::Write(const char* data, std::size_t length) {
+    m_request.Write(data, length);
+}
+
+} // namespace Vuxo
