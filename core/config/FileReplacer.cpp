@@ -2,15 +2,10 @@
 
 #include "core/platform/fs/FileCalls.h"
 #include "core/platform/fs/FileDescriptor.h"
+#include "core/platform/fs/PathCalls.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace Vuxo {
 
@@ -37,22 +32,10 @@ std::string FolderOf(const std::string& path) {
 
 // An existing file that we could not open for writing is not replaced behind its owner's back.
 bool MayOverwrite(const std::string& path) {
-    if (faccessat(AT_FDCWD, path.c_str(), F_OK, AT_EACCESS) != 0) {
-        return errno == ENOENT;
+    if (const int error = CheckPathAccess(path, PathAccess::Exists); error != 0) {
+        return error == ENOENT;
     }
-    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
-// Flushes the folder entry after a rename. Some file systems cannot sync a folder; that is no failure.
-bool SyncFolder(const std::string& folder) {
-    FileDescriptor descriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!descriptor.IsValid()) {
-        return false;
-    }
-    if (fsync(descriptor.Get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
-        return false;
-    }
-    return descriptor.Close();
+    return CheckPathAccess(path, PathAccess::Write) == 0;
 }
 
 // A temporary file that is removed unless it was renamed into place.
@@ -62,17 +45,11 @@ public:
         const auto slash = target.find_last_of('/');
         const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-        std::string pattern = folder + "." + name + ".XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        m_descriptor = FileDescriptor(mkostemp(buffer.data(), O_CLOEXEC));
-        if (m_descriptor.IsValid()) {
-            m_path = buffer.data();
-        }
+        m_descriptor = CreateUniqueFile(folder + "." + name + ".", m_path);
     }
     ~TemporaryFile() {
         if (!m_path.empty()) {
-            unlink(m_path.c_str());
+            RemoveFile(m_path);
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -83,7 +60,7 @@ public:
     bool Close() { return m_descriptor.Close(); }
 
     bool RenameTo(const std::string& target) {
-        if (rename(m_path.c_str(), target.c_str()) != 0) {
+        if (!RenameReplacing(m_path, target)) {
             return false;
         }
         m_path.clear();
@@ -106,7 +83,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents, uns
     if (!temporary.IsOpen()) {
         return false;
     }
-    if (fchmod(temporary.Descriptor(), static_cast<mode_t>(mode)) != 0) {
+    if (!SetDescriptorMode(temporary.Descriptor(), mode)) {
         return false;
     }
     if (WriteFully(temporary.Descriptor(), contents.data(), contents.size()) != contents.size()) {
@@ -118,6 +95,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents, uns
     if (!temporary.RenameTo(target)) {
         return false;
     }
+    // Flushes the folder entry of the rename, so that it survives a crash.
     return SyncFolder(FolderOf(target));
 }
 

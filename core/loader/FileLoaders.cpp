@@ -1,11 +1,10 @@
 #include "core/file/PelkFile.h"
+#include "core/loader/BufferResize.h"
 #include "core/loader/Loaders.h"
 #include "core/loader/Unzip.h"
 #include "core/text/Utf8.h"
 
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 namespace Vuxo {
 namespace {
@@ -14,14 +13,7 @@ constexpr unsigned char kUtf8Bom[3] = {0xEF, 0xBB, 0xBF};
 
 // Reads `size` bytes from the file's current position into `out`; false unless all arrived.
 template <typename Container> bool ReadExactly(PelkFile& file, Container& out, int64_t size) {
-    if (size < 0 || static_cast<uint64_t>(size) > out.max_size()) {
-        return false;
-    }
-    try {
-        out.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
+    if (size < 0 || !ResizeBuffer(out, static_cast<uint64_t>(size))) {
         return false;
     }
     return file.Read(out.data(), out.size()) == out.size();

@@ -1,12 +1,12 @@
 #include "core/loader/Unzip.h"
 
+#include "core/loader/BufferResize.h"
+
 #include <minizip/unzip.h>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <stdexcept>
 
 namespace Pelk {
 
@@ -215,14 +215,7 @@ bool Unzip::ExtractFile(Vuxo::ByteBuffer& buffer, const std::string& name) {
 }
 
 bool Unzip::Inflate(Vuxo::ByteBuffer& buffer, uint64_t size) {
-    if (size > buffer.max_size()) {
-        return false;
-    }
-    try {
-        buffer.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
+    if (!Vuxo::ResizeBuffer(buffer, size)) {
         return false;
     }
     uint64_t done = 0;

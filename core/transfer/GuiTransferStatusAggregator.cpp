@@ -204,40 +204,29 @@ void GuiTransferStatusAggregator::AddTransferredBytes(TransferKey key, int direc
     }
 }
 
-void GuiTransferStatusAggregator::SetUserName(TransferKey key, const std::string& userName) {
+void GuiTransferStatusAggregator::SetRecordText(TransferKey key, std::string TransferRecord::*field,
+                                                const std::string& text) {
     bool due;
     {
         ScopedLock lock(m_lock);
         TransferRecord& record = FindOrAdd(key);
-        record.userName = userName;
+        record.*field = text;
         record.changed = true;
         due = TakeNotifyTurn(true, m_clock.NowMs());
     }
     NotifyIf(due);
+}
+
+void GuiTransferStatusAggregator::SetUserName(TransferKey key, const std::string& userName) {
+    SetRecordText(key, &TransferRecord::userName, userName);
 }
 
 void GuiTransferStatusAggregator::SetRemoteAddress(TransferKey key, const std::string& address) {
-    bool due;
-    {
-        ScopedLock lock(m_lock);
-        TransferRecord& record = FindOrAdd(key);
-        record.peerAddress = address;
-        record.changed = true;
-        due = TakeNotifyTurn(true, m_clock.NowMs());
-    }
-    NotifyIf(due);
+    SetRecordText(key, &TransferRecord::peerAddress, address);
 }
 
 void GuiTransferStatusAggregator::SetRequest(TransferKey key, const std::string& request) {
-    bool due;
-    {
-        ScopedLock lock(m_lock);
-        TransferRecord& record = FindOrAdd(key);
-        record.request = request;
-        record.changed = true;
-        due = TakeNotifyTurn(true, m_clock.NowMs());
-    }
-    NotifyIf(due);
+    SetRecordText(key, &TransferRecord::request, request);
 }
 
 bool GuiTransferStatusAggregator::IsOverLimit(TransferKey key, int direction) {

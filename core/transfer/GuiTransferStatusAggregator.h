@@ -94,6 +94,8 @@ private:
     // Decides under the lock whether a notification is due; the caller posts it after unlocking.
     bool TakeNotifyTurn(bool changed, int64_t nowMs);
     void NotifyIf(bool due);
+    // Sets one text of the transfer's record (added when missing) and lets the viewers know.
+    void SetRecordText(TransferKey key, std::string TransferRecord::*field, const std::string& text);
     void ReallocateLimits(int64_t nowMs);
     void ReallocateDirection(int direction, int64_t limit, int64_t nowMs);
 

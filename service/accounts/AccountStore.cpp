@@ -225,16 +225,26 @@ void AccountStore::ListUserNames(std::vector<std::string>& names) const {
     }
 }
 
-bool AccountStore::GetAuthority(const std::string& account, const std::string& share,
-                                AuthoritySet& rights) const {
-    ScopedLock lock(m_lock);
+bool AccountStore::FindAccessKey(const std::string& account, const std::string& share, AccessKey& key,
+                                 bool& isDirectory) const {
     const auto found = m_accounts.find(account);
     uint32_t shareId = 0;
-    bool isDirectory = false;
     if (found == m_accounts.end() || !m_mounts.GetMountIdentity(share, shareId, isDirectory)) {
         return false;
     }
-    const auto stored = m_accessList.find(AccessKey(found->second.id.GetId(), shareId));
+    key = AccessKey(found->second.id.GetId(), shareId);
+    return true;
+}
+
+bool AccountStore::GetAuthority(const std::string& account, const std::string& share,
+                                AuthoritySet& rights) const {
+    ScopedLock lock(m_lock);
+    AccessKey key;
+    bool isDirectory = false;
+    if (!FindAccessKey(account, share, key, isDirectory)) {
+        return false;
+    }
+    const auto stored = m_accessList.find(key);
     const AuthoritySet value =
         stored != m_accessList.end() ? stored->second : AuthoritySet(AuthoritySet::kDefault);
     rights = ApplyFileShareRule(value, isDirectory);
@@ -244,14 +254,12 @@ bool AccountStore::GetAuthority(const std::string& account, const std::string& s
 bool AccountStore::SetAuthority(const std::string& account, const std::string& share, AuthoritySet rights) {
     {
         ScopedLock lock(m_lock);
-        const auto found = m_accounts.find(account);
-        uint32_t shareId = 0;
+        AccessKey key;
         bool isDirectory = false;
-        if (found == m_accounts.end() || !m_mounts.GetMountIdentity(share, shareId, isDirectory)) {
+        if (!FindAccessKey(account, share, key, isDirectory)) {
             return false;
         }
-        m_accessList.insert_or_assign(AccessKey(found->second.id.GetId(), shareId),
-                                      ApplyFileShareRule(rights, isDirectory));
+        m_accessList.insert_or_assign(key, ApplyFileShareRule(rights, isDirectory));
     }
     Save();
     return true;

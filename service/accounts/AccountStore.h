@@ -90,6 +90,10 @@ private:
 
     // Writes the tables into the configuration lists (the caller holds no list lock).
     void RebuildLists();
+    // The key of the pair and whether the share is a folder; false when the account or the share does not
+    // exist. The caller holds m_lock.
+    bool FindAccessKey(const std::string& account, const std::string& share, AccessKey& key,
+                       bool& isDirectory) const;
 
     MountManager& m_mounts;
     QuilloConfig& m_config;

@@ -1,13 +1,11 @@
 #include "service/config/QuilloConfig.h"
 
 #include "core/config/FileReplacer.h"
+#include "core/platform/fs/HomeFolder.h"
 #include "core/platform/fs/ProgramFolder.h"
 
-#include <cstdlib>
 #include <fstream>
-#include <pwd.h>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 
 namespace Vuxo {
@@ -18,18 +16,6 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kByteOrderMarkLength = 3;
 // The file holds account data: only its owner may read it.
 constexpr unsigned kFileMode = 0600;
-
-std::string PasswordDatabaseHome() {
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-        found->pw_dir == nullptr) {
-        return {};
-    }
-    return found->pw_dir;
-}
 
 // Skips a leading UTF-8 byte-order mark; any other start of the file is read as it is.
 void SkipByteOrderMark(std::istream& in) {
@@ -46,10 +32,7 @@ void SkipByteOrderMark(std::istream& in) {
 } // namespace
 
 std::string GetDefaultMountDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    std::string home = PasswordDatabaseHome();
+    std::string home = GetHomeFolder();
     return home.empty() ? std::string("/") : home;
 }
 

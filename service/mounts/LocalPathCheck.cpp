@@ -1,10 +1,8 @@
 #include "service/mounts/LocalPathCheck.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <memory>
-#include <sys/stat.h>
+#include "core/platform/fs/PathCalls.h"
+
+#include <utility>
 
 namespace Vuxo {
 
@@ -12,12 +10,6 @@ namespace {
 
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
-}
-
-// The canonical absolute path with every link resolved, or "" when some part cannot be resolved.
-std::string RealPath(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : std::string();
 }
 
 bool IsInside(const std::string& realRoot, const std::string& realPath) {
@@ -52,7 +44,7 @@ bool IsSafeShareRest(std::string_view rest) {
 }
 
 bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
-    const std::string realRoot = RealPath(shareRoot);
+    const std::string realRoot = ResolveRealPath(shareRoot);
     if (realRoot.empty()) {
         return false;
     }
@@ -70,15 +62,16 @@ bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
         }
         std::string candidate = current == "/" ? current : current + "/";
         candidate.append(component);
-        struct stat info {};
-        if (lstat(candidate.c_str(), &info) != 0) {
-            // Nothing exists from here on, so nothing further can point anywhere. Any other failure
-            // (no permission, a name too long) leaves the question open: refuse.
-            return errno == ENOENT || errno == ENOTDIR;
+        const LinkStatus status = QueryLinkStatus(candidate);
+        if (status == LinkStatus::Missing) {
+            return true; // nothing exists from here on, so nothing further can point anywhere
         }
-        if (S_ISLNK(info.st_mode)) {
+        if (status == LinkStatus::Unknown) {
+            return false; // no permission, a name too long: the question stays open, so refuse
+        }
+        if (status == LinkStatus::SymbolicLink) {
             // A dangling link is refused too: creating a file through it would land where it points.
-            std::string target = RealPath(candidate);
+            std::string target = ResolveRealPath(candidate);
             if (target.empty() || !IsInside(realRoot, target)) {
                 return false;
             }

@@ -156,6 +156,10 @@ bool TruncateDescriptor(int descriptor, int64_t size) {
     return result == 0;
 }
 
+bool SetDescriptorMode(int descriptor, unsigned mode) {
+    return ::fchmod(descriptor, static_cast<mode_t>(mode)) == 0;
+}
+
 bool QueryPath(const std::string& path, PathInfo& info) {
     info = PathInfo{};
     struct stat status {};

@@ -38,6 +38,8 @@ int64_t SeekDescriptor(int descriptor, int64_t distance, int origin);
 int64_t GetDescriptorSize(int descriptor);
 bool SyncDescriptor(int descriptor);
 bool TruncateDescriptor(int descriptor, int64_t size);
+// Sets the permission bits of the open file (e.g. 0600).
+bool SetDescriptorMode(int descriptor, unsigned mode);
 
 enum class PathKind { Missing, Regular, Directory, Other };
 

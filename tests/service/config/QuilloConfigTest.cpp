@@ -144,6 +144,8 @@ TEST(QuilloConfigTest, MissingFileGivesDefaultsWithTheHomeFolder) {
     EXPECT_EQ(QuilloConfig(folder.Path()).lastAddMountDirectory.Get(), "/home/someone"); // saved above
     std::filesystem::remove(folder.File("mount.ini"));
     EXPECT_EQ(QuilloConfig(folder.Path()).lastAddMountDirectory.Get(), fromDatabase);
+    ScopedHome emptyHome(""); // an empty HOME names no folder either
+    EXPECT_EQ(GetDefaultMountDirectory(), fromDatabase);
 }
 
 TEST(QuilloConfigTest, SampleFileLoadsAndSavesBackSorted) {

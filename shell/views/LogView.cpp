@@ -1,0 +1,61 @@
+#include "shell/views/LogView.h"
+
+#include "core/log/LogQueue.h"
+#include "core/log/NotifyMessages.h"
+#include "shell/views/LogListModel.h"
+#include "shell/views/QueuedNotificationTarget.h"
+
+#include <QHeaderView>
+
+#include <deque>
+
+namespace Vuxo {
+
+CLogView::CLogView(LogQueue& queue, QWidget* parent)
+    : QTreeView(parent), m_queue(queue), m_model(new LogListModel(kMaxRows, this)),
+      m_target(new QueuedNotificationTarget([this] { OnLogAppended(); }, this)) {
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    header()->setStretchLastSection(true);
+    m_queue.SetTarget(m_target, WM_LOG_ADDED, 0, 0);
+    // Entries logged before the view existed are shown at once.
+    OnLogAppended();
+}
+
+CLogView::~CLogView() {
+    m_queue.SetTarget(nullptr, 0, 0, 0);
+}
+
+void CLogView::OnLogAppended() {
+    // Bounded per call, so that threads logging without pause cannot keep the GUI thread here; what is
+    // left is taken by the next call, queued at once.
+    std::deque<LogEntry> entries;
+    LogEntry entry;
+    while (entries.size() < kMaxRows && m_queue.Pop(entry)) {
+        entries.push_back(std::move(entry));
+        entry = LogEntry();
+    }
+    if (entries.empty()) {
+        return;
+    }
+    m_model->Append(entries);
+    scrollToBottom();
+    if (entries.size() == kMaxRows) {
+        m_target->PostNotification(WM_LOG_ADDED, 0, 0);
+    }
+}
+
+void CLogView::Clear() {
+    m_model->Clear();
+}
+
+int CLogView::GetRowCount() const {
+    return m_model->rowCount();
+}
+
+} // namespace Vuxo

@@ -1,0 +1,40 @@
+// CLogView: the log list. The log queue notifies through a queued, coalescing target; each notification
+// drains the whole queue into the list and scrolls the newest row into view. The list keeps the newest
+// kMaxRows entries. A text wider than the column shows whole in its tool tip.
+// Made and owned by CMyTabViewCtrl; GUI thread only. The queue must outlive the view; the view
+// disconnects itself from it when destroyed.
+#pragma once
+
+#include <QTreeView>
+
+#include <cstddef>
+
+namespace Vuxo {
+
+class LogListModel;
+class LogQueue;
+class QueuedNotificationTarget;
+
+class CLogView final : public QTreeView {
+    Q_OBJECT
+public:
+    static constexpr size_t kMaxRows = 10000;
+
+    CLogView(LogQueue& queue, QWidget* parent = nullptr);
+    ~CLogView() override;
+
+    // Moves every waiting entry of the queue into the list (what a notification runs).
+    void OnLogAppended();
+    // Deletes every row; the queue is not touched.
+    void Clear();
+
+    int GetRowCount() const;
+    LogListModel& GetModel() { return *m_model; }
+
+private:
+    LogQueue& m_queue;
+    LogListModel* m_model;
+    QueuedNotificationTarget* m_target;
+};
+
+} // namespace Vuxo
