@@ -17,7 +17,7 @@ HtmlPageSender::HtmlPageSender(const PageServer& server, HttpRequest& request, i
 
 HtmlPageSender::HtmlPageSender(const PageServer& server, HttpRequest& request, int code,
                                std::string_view reason, const SkinManager& skins)
-    : m_server(server), m_request(request), m_skins(skins) {
+    : m_server(server), m_request(request), m_skins(skins), m_code(code) {
     m_request.BeginResponse(code, reason);
 }
 
@@ -29,7 +29,8 @@ void HtmlPageSender::Send(TextContent& content) {
 
     const auto& headers = m_request.GetHeaders();
     const auto authorization = headers.find("AUTHORIZATION");
-    const std::string loginId = authorization != headers.end()
+    // A 401 page answers refused credentials or a logout: the name in the header is nobody's login.
+    const std::string loginId = authorization != headers.end() && m_code != 401
                                     ? HttpAuthorization(authorization->second).GetUserName()
                                     : std::string();
 

@@ -25,7 +25,8 @@ public:
                    const SkinManager& skins);
 
     // Sets the common variables over the caller's ($skin, $version, $revision, $server_addr,
-    // $server_port, $server_path, $server_path_encoded, $current_login_id; request values HTML-escaped),
+    // $server_port, $server_path, $server_path_encoded, $current_login_id; request values HTML-escaped;
+    // a 401 page names no user, since its credentials were refused or are being dropped),
     // sends "Content-Type" with the skin's type, renders the skin's template and ends the response.
     // Socket failures pass on as exceptions.
     void Send(TextContent& content);
@@ -37,6 +38,7 @@ private:
     const PageServer& m_server;
     HttpRequest& m_request;
     const SkinManager& m_skins;
+    int m_code;
 };
 
 } // namespace Vuxo

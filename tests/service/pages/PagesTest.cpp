@@ -177,7 +177,9 @@ TEST_F(Pages, LoginAndLogoutPagesChallengeForTheRootRealm) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
         page = [&](HttpRequest& request) { c.send(request, pageServer); };
-        const Answer answer = Get("/secret/");
+        // alice:wrong — a refused (or dropped) login must not show as the logged-in user.
+        const Answer answer = Get("/secret/", "Authorization: Basic YWxpY2U6d3Jvbmc=\r\n");
+        EXPECT_EQ(answer.values.at("current_login_id"), "");
         // The challenge comes between the status line and the skin's type.
         EXPECT_EQ(answer.head,
                   std::string("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"/\"\r\n"
