@@ -143,6 +143,15 @@
 
   // ---------------------------------------------------------------- folder page: path bar
 
+  // The server writes each name as the body of a double-quoted script string (\" \\ \n \u003C ...).
+  function unescapeName(escaped) {
+    try {
+      return JSON.parse('"' + escaped + '"');
+    } catch (e) {
+      return escaped;
+    }
+  }
+
   function parseSubdirs(text) {
     var open = text.indexOf('[');
     var close = text.lastIndexOf('"/"');
@@ -157,7 +166,7 @@
         // Each entry is a quoted name; what is left after the last one is only line breaks.
         var entry = piece.replace(/^\s+/, '');
         if (entry.length > 1 && entry.charAt(0) === '"') {
-          names.push(entry.slice(1));
+          names.push(unescapeName(entry.slice(1)));
         }
       });
     return names;

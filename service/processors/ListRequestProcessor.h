@@ -1,0 +1,52 @@
+// Renders the page of one shared folder, or at the root the page that lists the shares, through the
+// skin's template: entries with links, dates and sizes, the total size, the free disk space, the upper
+// folder and upload links as the rights allow, and the installed skins. A folder named without its
+// trailing "/" is redirected to the path with it. Names and paths that come from the request or the file
+// system are HTML-escaped; links are URL-encoded, which needs nothing more.
+// Built on the dispatcher's stack for one request with the rights the dispatcher computed. In
+// skin-developer mode every listing reloads the skins first, all listings serialised by one
+// process-wide lock; otherwise listings run side by side without one.
+#pragma once
+
+#include "service/accounts/AuthoritySet.h"
+#include "service/processors/ListEntries.h"
+
+#include <string>
+
+namespace Vuxo {
+
+class HttpRequest;
+class ServerContext;
+
+// What one page shows.
+struct ListPage {
+    bool showUpper = false; // the upper-folder link and the free space
+    bool canUpload = false; // the upload and new-folder functions
+    bool showFiles = false; // the entry table (always, for a listing)
+    std::string content;    // a notice above the table; empty for a listing
+    std::string address;    // the folder's virtual address, beginning with "/"
+    std::string localPath;  // the folder on disk ("" at the root)
+    ListEntryList entries;
+};
+
+class ListRequestProcessor {
+public:
+    ListRequestProcessor(ServerContext& server, AuthoritySet rights);
+    virtual ~ListRequestProcessor();
+
+    // Answers the request with the page or a redirect.
+    void SendList(HttpRequest& request);
+
+private:
+    void Answer();
+    void CollectShares(ListEntryList& entries) const;
+    void CollectFolder(const std::string& localPath, ListEntryList& entries) const;
+    void SendPage(ListPage& page);
+
+    ServerContext& m_server;
+    HttpRequest* m_request = nullptr;
+    AuthoritySet m_rights;
+    bool m_isRoot = false;
+};
+
+} // namespace Vuxo

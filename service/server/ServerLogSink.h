@@ -1,0 +1,62 @@
+// The program's log sink: every trace entry whose level passes the mask arrives here, on whatever thread
+// wrote it. Each entry gets the prefix "[MM/DD hh:mm:ss] " of the local time, goes to the day log file
+// (when `writeLog` is on and the level is not 1) and to the log queue that the log view shows; a
+// LOG_ALERT entry is also handed, without the prefix, to the alert callback, which the shell installs to
+// show a message box on its GUI thread.
+// Owned by the server object. One lock guards the day file; another guards the alert callback, which is
+// called while that lock is held, so once SetAlertCallback returns the old callback is no longer in use.
+#pragma once
+
+#include "core/log/LogQueue.h"
+#include "core/thread/CriticalSection.h"
+#include "service/server/DayLogFile.h"
+
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string>
+
+namespace Vuxo {
+
+class QuilloConfig;
+
+class ServerLogSink {
+public:
+    // Receives the text of a LOG_ALERT entry. Called on the thread that logged; it must hand the text to
+    // the GUI thread and return, and must not log itself.
+    using AlertCallback = std::function<void(const std::u16string& text)>;
+    // The local time of an entry; tests give their own.
+    using TimeSource = std::function<std::tm()>;
+
+    ServerLogSink(QuilloConfig& config, const std::string& programFolder,
+                  LogQueue& queue = LogQueue::GetInstance());
+
+    void SetAlertCallback(AlertCallback callback);
+    void SetTimeSource(TimeSource source);
+
+    // Installs OnTrace as the process's trace callback (with this sink as its context) / removes it.
+    void Install();
+    void Uninstall();
+
+    // The trace callback: `context` is the sink.
+    static void OnTrace(void* context, int level, const char* text);
+    // Writes one entry: file, queue, alert.
+    void WriteLog(int level, const std::u16string& text);
+
+    // The local time now, as the default time source gives it.
+    static std::tm LocalTimeNow();
+    // "[MM/DD hh:mm:ss] ".
+    static std::string FormatPrefix(const std::tm& localTime);
+
+private:
+    QuilloConfig& m_config;
+    LogQueue& m_queue;
+    std::mutex m_fileLock;
+    DayLogFile m_dayFile;
+    TimeSource m_timeSource;
+    CriticalSection m_alertLock;
+    AlertCallback m_alert;
+    bool m_installed = false;
+};
+
+} // namespace Vuxo

@@ -1,0 +1,221 @@
+// Downloads end to end: whole files and byte ranges, keep-alive, large files sent from the file, the
+// refusals of unusable ranges, files that are not regular, a file that shrinks during the send, and the
+// connection-count limit.
+#include "fixtures/support/FixtureServer.h"
+#include "fixtures/support/TestHttpClient.h"
+
+#include "core/file/PelkFile.h"
+#include "service/access/ConnectionCountLimitManager.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+namespace Vuxo::Fixtures {
+namespace {
+
+std::string Pattern(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    }
+    return bytes;
+}
+
+class DownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pub = fixture.MakeShare("pub");
+        ASSERT_FALSE(pub.empty());
+        WriteFile(pub + "/hundred.txt", Pattern(100));
+        WriteFile(pub + "/empty.dat", "");
+        WriteFile(pub + "/PHOTO.JPG", "jpeg");
+        WriteFile(pub + "/noext", "plain");
+        ASSERT_TRUE(fixture.SetRights(".anonymous", "pub", "LD"));
+    }
+
+    HttpResponse Get(const std::string& target, const std::string& headers = "") {
+        return HttpGet(fixture.Port(), target, headers);
+    }
+
+    FixtureServer fixture;
+    std::string pub;
+};
+
+TEST_F(DownloadTest, WholeFilesWithTypeAndLength) {
+    ASSERT_TRUE(fixture.Start());
+    const struct {
+        const char* target;
+        std::string body;
+        const char* type;
+    } cases[] = {
+        {"/pub/hundred.txt", Pattern(100), "text/plain"},
+        {"/pub/empty.dat", "", "application/octet-stream"},
+        {"/pub/PHOTO.JPG", "jpeg", "image/jpeg"},
+        {"/pub/noext", "plain", "application/octet-stream"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        HttpResponse r = Get(c.target);
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.Header("Content-Length"), std::to_string(c.body.size()));
+        EXPECT_EQ(r.Header("Content-Type"), c.type);
+        EXPECT_EQ(r.body, c.body);
+        EXPECT_FALSE(r.HasHeader("Last-Modified"));
+        EXPECT_FALSE(r.HasHeader("Content-Disposition"));
+    }
+}
+
+TEST_F(DownloadTest, DownloadsKeepTheConnectionForTheNextRequest) {
+    ASSERT_TRUE(fixture.Start());
+    TestHttpClient client(fixture.Port());
+    for (int i = 0; i < 3; ++i) {
+        client.SendGet("/pub/hundred.txt");
+        HttpResponse r = client.ReadResponse();
+        ASSERT_EQ(r.status, 200);
+        EXPECT_EQ(r.body, Pattern(100));
+        EXPECT_FALSE(r.HasHeader("Connection"));
+    }
+    // A page has no length: the connection closes after it.
+    client.SendGet("/pub/");
+    EXPECT_EQ(client.ReadResponse().status, 200);
+    EXPECT_TRUE(client.ServerClosed());
+}
+
+TEST_F(DownloadTest, LargeFileArrivesWhole) {
+    const std::string content = Pattern(3 * 1024 * 1024 + 17);
+    WriteFile(pub + "/large.bin", content);
+    ASSERT_TRUE(fixture.Start());
+    TestHttpClient client(fixture.Port());
+    client.SendGet("/pub/large.bin");
+    HttpResponse r = client.ReadResponse();
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.Header("Content-Length"), std::to_string(content.size()));
+    EXPECT_TRUE(r.body == content);
+    // A range of it, on the same connection.
+    client.SendGet("/pub/large.bin", "Range: bytes=1000000-2999999\r\n");
+    HttpResponse part = client.ReadResponse();
+    EXPECT_EQ(part.status, 206);
+    EXPECT_TRUE(part.body == content.substr(1000000, 2000000));
+}
+
+TEST_F(DownloadTest, ByteRanges) {
+    ASSERT_TRUE(fixture.Start());
+    const std::string content = Pattern(100);
+    const struct {
+        const char* range;
+        int status;
+        const char* contentRange;
+        std::string body;
+    } cases[] = {
+        {"bytes=10-19", 206, "bytes 10-19/100", content.substr(10, 10)},
+        {"bytes=-5", 206, "bytes 95-99/100", content.substr(95)},
+        {"bytes=90-", 206, "bytes 90-99/100", content.substr(90)},
+        {"bytes=0-0", 206, "bytes 0-0/100", content.substr(0, 1)},
+        {"bytes=10-19,15-29", 206, "bytes 10-29/100", content.substr(10, 20)},
+        {"bytes=100-", 416, "", ""},
+        {"bytes=50-200", 416, "", ""},
+        {"bytes=-500", 416, "", ""},
+        {"bytes=20-10", 416, "", ""},
+        {"pages=1-2", 416, "", ""},
+        {"bytes=abc", 416, "", ""},
+        {"bytes=0-9,20-29", 501, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.range);
+        HttpResponse r = Get("/pub/hundred.txt", std::string("Range: ") + c.range + "\r\n");
+        EXPECT_EQ(r.status, c.status);
+        if (c.status == 206) {
+            EXPECT_EQ(r.reason, "Partial Content");
+            EXPECT_EQ(r.Header("Content-range"), c.contentRange);
+            EXPECT_EQ(r.Header("Content-Length"), std::to_string(c.body.size()));
+            EXPECT_EQ(r.body, c.body);
+        } else if (c.status == 416) {
+            EXPECT_EQ(r.reason, "Requested Range Not Satisfiable");
+        } else {
+            EXPECT_EQ(r.reason, "Not Implemented");
+        }
+    }
+    // The header block of a range answer, in its order.
+    TestHttpClient client(fixture.Port());
+    client.SendGet("/pub/hundred.txt", "Range: bytes=10-19\r\n");
+    EXPECT_EQ(client.ReadResponse().headerBlock,
+              "HTTP/1.1 206 Partial Content\r\nContent-range: bytes 10-19/100\r\nContent-Length: 10\r\n"
+              "Content-Type: text/plain");
+}
+
+TEST_F(DownloadTest, OnlyRegularFilesAreServed) {
+    ASSERT_EQ(::mkfifo((pub + "/pipe").c_str(), 0644), 0);
+    ASSERT_TRUE(fixture.Start());
+    // Opening a FIFO for reading would wait for a writer for ever; it is refused at once instead.
+    HttpResponse r = Get("/pub/pipe");
+    EXPECT_EQ(r.status, 404);
+    // Nor is it listed.
+    HttpResponse page = Get("/pub/");
+    EXPECT_EQ(page.body.find("pipe"), std::string::npos);
+}
+
+TEST_F(DownloadTest, FileThatCannotBeOpenedIs500) {
+    WriteFile(pub + "/locked.txt", "x");
+    // Another program holds the file exclusively: the shared open for reading is refused.
+    PelkFile holder(pub + "/locked.txt", PelkFile::ModeRead, true);
+    ASSERT_TRUE(holder.IsOpen());
+    ASSERT_TRUE(fixture.Start());
+    HttpResponse r = Get("/pub/locked.txt");
+    EXPECT_EQ(r.status, 500);
+    EXPECT_EQ(r.reason, "Internal Server Error");
+    EXPECT_NE(r.body.find("파일을 열지 못함"), std::string::npos);
+    holder.Close();
+    EXPECT_EQ(Get("/pub/locked.txt").body, "x");
+}
+
+TEST_F(DownloadTest, FileThatShrinksEndsTheConnection) {
+    const size_t size = 64u * 1024 * 1024;
+    {
+        // A sparse file: quick to make, read as zeros.
+        std::filesystem::path path = pub + "/shrinking.bin";
+        WriteFile(path, "");
+        std::filesystem::resize_file(path, size);
+    }
+    ASSERT_TRUE(fixture.Start());
+    TestHttpClient client(fixture.Port());
+    client.SendGet("/pub/shrinking.bin");
+    HttpResponse head = client.ReadHeaders();
+    ASSERT_EQ(head.status, 200);
+    ASSERT_EQ(head.Header("Content-Length"), std::to_string(size));
+    // The body cannot all be in flight yet (socket buffers hold a few MiB): cut the file now.
+    std::filesystem::resize_file(pub + "/shrinking.bin", 1000);
+    const std::string received = client.ReadToEnd();
+    EXPECT_LT(received.size(), size);
+    // The server ended the connection rather than keeping it open with a short body.
+    EXPECT_TRUE(client.ServerClosed());
+}
+
+TEST_F(DownloadTest, TotalConnectionLimitRefusesFurtherDownloads) {
+    fixture.Server().GetConnectionCountLimitManager().SetTotalLimit(true, 1);
+    WriteFile(pub + "/large.bin", Pattern(32 * 1024 * 1024));
+    ASSERT_TRUE(fixture.Start());
+    TestHttpClient holder(fixture.Port());
+    holder.SendGet("/pub/large.bin");
+    // Its header block arrived, so it holds the one count while its body is still being sent.
+    ASSERT_EQ(holder.ReadHeaders().status, 200);
+
+    HttpResponse refused = Get("/pub/hundred.txt");
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.reason, "Service Unavailable");
+    EXPECT_NE(refused.body.find("사용자 수가 너무 많음"), std::string::npos);
+    // Pages are not counted.
+    EXPECT_EQ(Get("/pub/").status, 200);
+
+    EXPECT_EQ(holder.ReadBytes(32 * 1024 * 1024).size(), 32u * 1024 * 1024);
+    // The count is given back when the download ends: once the connection has answered its next request
+    // (a page, which takes no count), the first one is over.
+    holder.SendGet("/pub/");
+    EXPECT_EQ(holder.ReadResponse().status, 200);
+    EXPECT_EQ(Get("/pub/hundred.txt").status, 200);
+}
+
+} // namespace
+} // namespace Vuxo::Fixtures

@@ -1,0 +1,108 @@
+// Requests that try to reach beyond a share. A canary file sits beside the share, in the share's parent
+// and outside every share; whatever the request, its bytes must never come back.
+#include "fixtures/support/FixtureServer.h"
+#include "fixtures/support/TestHttpClient.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace Vuxo::Fixtures {
+namespace {
+
+constexpr const char* kCanary = "CANARY-7f3a9c-must-never-be-served";
+
+class HostilePathTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pub = fixture.MakeShare("pub");
+        ASSERT_FALSE(pub.empty());
+        WriteFile(pub + "/inside.txt", "inside");
+        std::filesystem::create_directories(pub + "/sub");
+        // Beside the share (shares/secret.txt), and in a folder outside every share.
+        WriteFile(fixture.Root() + "/shares/secret.txt", kCanary);
+        WriteFile(fixture.OutsideFolder() + "/secret.txt", kCanary);
+        // Links inside the share that lead out of it, to a file and to a folder; and one that stays inside.
+        std::filesystem::create_symlink(fixture.OutsideFolder() + "/secret.txt", pub + "/link-out.txt");
+        std::filesystem::create_symlink(fixture.OutsideFolder(), pub + "/dir-out");
+        std::filesystem::create_symlink("../secret.txt", pub + "/sub/relative-out.txt");
+        std::filesystem::create_symlink(pub + "/inside.txt", pub + "/link-in.txt");
+        ASSERT_TRUE(fixture.SetRights(".anonymous", "pub", "LD"));
+        ASSERT_TRUE(fixture.Start());
+    }
+
+    FixtureServer fixture;
+    std::string pub;
+};
+
+TEST_F(HostilePathTest, NothingOutsideAShareIsEverServed) {
+    const std::string outside = fixture.OutsideFolder();
+    const char* targets[] = {
+        // Parent references, plain, with either slash, percent-encoded and double-encoded.
+        "/pub/../secret.txt",
+        "/pub/..\\secret.txt",
+        "/pub/%2e%2e/secret.txt",
+        "/pub/%2e%2e%2fsecret.txt",
+        "/pub/..%2fsecret.txt",
+        "/pub/..%5csecret.txt",
+        "/pub/%2e%2e%5csecret.txt",
+        "/pub/%252e%252e%252fsecret.txt",
+        "/pub/%252e%252e/secret.txt",
+        "/pub/sub/../../secret.txt",
+        "/pub/sub/..%5c..%5csecret.txt",
+        "/..",
+        "/../shares/secret.txt",
+        // Overlong UTF-8 forms of "." and "/" and a NUL.
+        "/pub/%c0%ae%c0%ae/secret.txt",
+        "/pub/%c0%ae%c0%ae%c0%afsecret.txt",
+        "/pub/%e0%80%ae%e0%80%ae/secret.txt",
+        "/pub/%c0%2e%c0%2e/secret.txt",
+        "/pub/inside.txt%00",
+        "/pub/%00../secret.txt",
+        "/pub%00/../secret.txt",
+        // Absolute paths.
+        "//etc/passwd",
+        "/%2fetc%2fpasswd",
+        "/pub//etc/passwd",
+        "/pub/%2f..%2f..%2fsecret.txt",
+        // Links that lead out of the share.
+        "/pub/link-out.txt",
+        "/pub/dir-out/secret.txt",
+        "/pub/dir-out/",
+        "/pub/sub/relative-out.txt",
+        "/pub/link-out.txt?action=SkinFile",
+        "/pub/link-out.txt?skin=x",
+    };
+    for (const char* target : targets) {
+        SCOPED_TRACE(target);
+        // Redirects are followed once: a redirect must lead somewhere harmless as well.
+        HttpResponse r = HttpGet(fixture.Port(), target);
+        ASSERT_NE(r.status, 0);
+        EXPECT_EQ(r.body.find(kCanary), std::string::npos);
+        EXPECT_EQ(r.body.find("root:"), std::string::npos);
+        if (r.status == 301) {
+            HttpResponse followed = HttpGet(fixture.Port(), r.Header("Location"));
+            EXPECT_EQ(followed.body.find(kCanary), std::string::npos);
+        }
+        EXPECT_NE(r.status, 206);
+    }
+    // The listing of the share does not lead out either.
+    HttpResponse page = HttpGet(fixture.Port(), "/pub/dir-out/");
+    EXPECT_EQ(page.status, 404);
+}
+
+TEST_F(HostilePathTest, LinksThatStayInsideWork) {
+    EXPECT_EQ(HttpGet(fixture.Port(), "/pub/link-in.txt").body, "inside");
+    EXPECT_EQ(HttpGet(fixture.Port(), "/pub/inside.txt").body, "inside");
+}
+
+TEST_F(HostilePathTest, MalformedPathsAreRefusedAsMissing) {
+    for (const char* target : {"/pub/%c0%ae%c0%ae/secret.txt", "/pub/inside.txt%00", "/pub/%ff.txt"}) {
+        SCOPED_TRACE(target);
+        EXPECT_EQ(HttpGet(fixture.Port(), target).status, 404);
+    }
+}
+
+} // namespace
+} // namespace Vuxo::Fixtures

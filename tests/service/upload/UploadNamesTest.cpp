@@ -1,0 +1,80 @@
+// The names an upload chooses: numbered variants, temporary names, and the client's name made safe.
+#include "service/upload/UploadNames.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Vuxo {
+namespace {
+
+TEST(UploadNamesTest, NumberGoesBeforeTheLastDotOrAtTheEnd) {
+    const struct {
+        const char* name;
+        uint32_t n;
+        const char* expected;
+    } cases[] = {
+        {"a.txt", 0, "a.txt"},           {"a.txt", 2, "a(2).txt"},
+        {"README", 1, "README(1)"},      {"archive.tar.gz", 3, "archive.tar(3).gz"},
+        {".hidden", 1, "(1).hidden"},    {"uploading_a.txt.CORVANTA", 1, "uploading_a.txt(1).CORVANTA"},
+        {"a.txt", 1000, "a(1,000).txt"}, {"a", 1234567, "a(1,234,567)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AddNumberSuffix(c.name, c.n), c.expected) << c.name << " " << c.n;
+    }
+}
+
+TEST(UploadNamesTest, NumbersWithCommas) {
+    EXPECT_EQ(FormatNumberWithCommasW(0), u"0");
+    EXPECT_EQ(FormatNumberWithCommasW(999), u"999");
+    EXPECT_EQ(FormatNumberWithCommasW(1000), u"1,000");
+    EXPECT_EQ(FormatNumberWithCommasW(-1234567), u"-1,234,567");
+    EXPECT_EQ(FormatNumberWithCommasW(INT32_MIN), u"-2,147,483,648");
+}
+
+TEST(UploadNamesTest, PathHelpers) {
+    EXPECT_EQ(FirstPathSegment("pub/sub/"), "pub");
+    EXPECT_EQ(FirstPathSegment("pub"), "pub");
+    EXPECT_EQ(FirstPathSegment(""), "");
+    EXPECT_TRUE(HasParentReference(".."));
+    EXPECT_TRUE(HasParentReference("a/../b"));
+    EXPECT_TRUE(HasParentReference("a\\..\\b"));
+    EXPECT_TRUE(HasParentReference("a/.."));
+    EXPECT_FALSE(HasParentReference("a/..b/c"));
+    EXPECT_FALSE(HasParentReference("...")); // a name made of three dots is a name
+    EXPECT_EQ(JoinFolderName("/x/pub/", "a"), "/x/pub/a");
+    EXPECT_EQ(JoinFolderName("/x/pub/sub", "a"), "/x/pub/sub/a");
+}
+
+TEST(UploadNamesTest, ClientNamesAreMadeOneSafeName) {
+    const struct {
+        std::string client;
+        UploadNameCheck check;
+        std::string name;
+    } cases[] = {
+        {"a.txt", UploadNameCheck::Ok, "a.txt"},
+        {"C:\\Users\\me\\a.txt", UploadNameCheck::Ok, "a.txt"},
+        {"/home/me/a.txt", UploadNameCheck::Ok, "a.txt"},
+        {"dir\\sub/b.bin", UploadNameCheck::Ok, "b.bin"},
+        {"  \t padded.txt \r\n", UploadNameCheck::Ok, "padded.txt"},
+        {"inner  blanks.txt", UploadNameCheck::Ok, "inner  blanks.txt"},
+        {"\xED\x95\x9C\xEA\xB8\x80.txt", UploadNameCheck::Ok, "\xED\x95\x9C\xEA\xB8\x80.txt"},
+        {"bad\xFF.txt", UploadNameCheck::Ok, "bad\xEF\xBF\xBD.txt"},
+        {"", UploadNameCheck::Empty, ""},
+        {" \t ", UploadNameCheck::Empty, ""},
+        {"C:\\folder\\", UploadNameCheck::Empty, ""},
+        {".", UploadNameCheck::Invalid, "."},
+        {"..", UploadNameCheck::Invalid, ".."},
+        {"x/..", UploadNameCheck::Invalid, ".."},
+        {" .. ", UploadNameCheck::Invalid, ".."},
+        {std::string("a\0b", 3), UploadNameCheck::Invalid, std::string("a\0b", 3)},
+    };
+    for (const auto& c : cases) {
+        std::string name;
+        EXPECT_EQ(CleanUploadFileName(c.client, name), c.check) << c.client;
+        EXPECT_EQ(name, c.name) << c.client;
+    }
+}
+
+} // namespace
+} // namespace Vuxo
