@@ -11,6 +11,17 @@ namespace {
 
 constexpr std::chrono::milliseconds kAcceptRetryPause{10};
 
+// Listens on `port`; false for a port outside 0 to 65535. Non-blocking: a connection that vanishes between
+// poll and accept must not block the accept thread.
+bool ListenOn(TCPServerSocket& socket, int port) {
+    if (port < 0 || port > 65535 || !socket.Listen(static_cast<uint16_t>(port))) {
+        Trace(LOG_DEBUG, "server.Listen(%d) failed", port);
+        return false;
+    }
+    socket.SetNonBlocking(true);
+    return true;
+}
+
 } // namespace
 
 WebServer::WebServer()
@@ -35,13 +46,14 @@ bool WebServer::Start(int port) {
     if (m_port.load() != -1 || IsRunning()) {
         Stop();
     }
-    if (port < 0 || port > 65535 || !m_listener.Listen(static_cast<uint16_t>(port))) {
-        Trace(LOG_DEBUG, "server.Listen(%d) failed", port);
+    if (!ListenOn(m_listener, port)) {
         m_port.store(-1);
         return false;
     }
-    // Non-blocking: a connection that vanishes between poll and accept must not block the accept thread.
-    m_listener.SetNonBlocking(true);
+    return BeginAccepting();
+}
+
+bool WebServer::BeginAccepting() {
     m_port.store(m_listener.GetLocalPort());
     if (!StartAcceptThread()) {
         m_listener.Close();
@@ -72,22 +84,14 @@ bool WebServer::ChangePort(int port) {
         return true;
     }
     TCPServerSocket fresh;
-    if (!fresh.Listen(static_cast<uint16_t>(port))) {
-        Trace(LOG_DEBUG, "server.Listen(%d) failed", port);
+    if (!ListenOn(fresh, port)) {
         return false;
     }
-    fresh.SetNonBlocking(true);
     // The accept thread owns the listener: swap it only while the thread is stopped.
     StopAcceptThread();
     m_listener.Close(); // also closes connections still waiting in the old backlog
     m_listener.Attach(fresh.Detach());
-    m_port.store(m_listener.GetLocalPort());
-    if (!StartAcceptThread()) {
-        m_listener.Close();
-        m_port.store(-1);
-        return false;
-    }
-    return true;
+    return BeginAccepting();
 }
 
 void WebServer::Stop() {

@@ -55,6 +55,8 @@ private:
     void CleanupDeadThreads();
     void StopAcceptThread();
     bool StartAcceptThread();
+    // Publishes the listener's port and starts accepting on it; on failure the listener is closed.
+    bool BeginAccepting();
 
     std::vector<std::unique_ptr<RequestParserThread>> m_threads;
     std::atomic<HttpRequestHandler*> m_handler;

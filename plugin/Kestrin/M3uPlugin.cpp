@@ -42,8 +42,7 @@ std::unique_ptr<CorvantaPluginDllInstance> CreatePluginDllInstance() {
 }
 
 int RunRequestProcessor(void* context) {
-    PlaylistM3uRequestProcessor processor(context);
-    return processor.Process();
+    return ServeRequest<PlaylistM3uRequestProcessor>(context);
 }
 
 } // namespace Vuxo

@@ -7,12 +7,7 @@ namespace Vuxo {
 int ZipRequestProcessor::Process() {
     try {
         CZipStream stream(*this);
-        std::vector<SelectedFile> selection;
-        GetSelectedFiles(selection);
-        AddSelection(stream, *this, selection);
-        const std::string name =
-            MakeDownloadName(selection, GetRequestPath(), "corvanta_zipped_root", ".zip");
-        SendArchive(stream, *this, name);
+        SendSelectionArchive(stream, *this, "corvanta_zipped_root", ".zip");
         return 1;
     } catch (const zs_exception& e) {
         // Only the listing throws this, before the response has begun, so the page is a whole response.

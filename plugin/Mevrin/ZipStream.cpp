@@ -5,7 +5,6 @@
 #include "plugin/sdk/ByteWriter.h"
 #include "plugin/sdk/ContentSource.h"
 #include "plugin/sdk/Crc32.h"
-#include "plugin/sdk/EntryMetadata.h"
 
 #include <algorithm>
 
@@ -76,15 +75,8 @@ bool CZipStream::AddEntry(const std::string& rel, const EntryStatus& status) {
     if (name.size() > kMax16) {
         return false; // the format has no room for such a name
     }
-    const DosDateTime stamp = ToDosDateTime(status.modified);
     ZipEntry entry;
-    entry.time = stamp.time;
-    entry.date = stamp.date;
-    entry.size = status.size;
-    entry.attributes = WindowsAttributes(status, rel.substr(rel.rfind('/') + 1));
-    entry.rootIndex = GetRootIndex();
-    entry.isDirectory = status.isDirectory;
-    entry.rel = rel;
+    DescribeEntry(entry, rel, status);
     entry.name = std::move(name);
     m_entries.push_back(std::move(entry));
     return true;

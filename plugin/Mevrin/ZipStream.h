@@ -22,15 +22,7 @@ private:
     std::string m_message;
 };
 
-struct ZipEntry {
-    uint16_t time = 0;
-    uint16_t date = 0;
-    uint32_t crc = 0; // set when the entry has been written
-    uint64_t size = 0;
-    uint32_t attributes = 0;
-    int rootIndex = -1;
-    bool isDirectory = false;
-    std::string rel;  // local relative path
+struct ZipEntry : ArchiveEntry {
     std::string name; // code page 949, "/" between components, a folder ends with "/"
 };
 

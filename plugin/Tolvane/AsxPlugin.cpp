@@ -46,8 +46,7 @@ std::unique_ptr<CorvantaPluginDllInstance> CreatePluginDllInstance() {
 }
 
 int RunRequestProcessor(void* context) {
-    PlaylistAsxRequestProcessor processor(context);
-    return processor.Process();
+    return ServeRequest<PlaylistAsxRequestProcessor>(context);
 }
 
 } // namespace Vuxo

@@ -1,30 +1,15 @@
 // The identity of Vondel and its hook into the plug-in framework.
 #include "plugin/Vondel/RarRequestProcessor.h"
-#include "plugin/sdk/PluginApi.h"
-#include "plugin/sdk/PluginInstance.h"
+#include "plugin/sdk/ArchivePluginInstance.h"
 
 namespace Vuxo {
 
-namespace {
-
-class RarPluginDllInstance : public CorvantaPluginDllInstance {
-public:
-    const char* GetPlugInName() const override { return "RAR 파일로 묶어 받기"; }
-    const char* GetPlugInAuthor() const override { return "corvanta@quillo.example"; }
-    const char* GetPlugInVersion() const override { return "0.3"; }
-    int GetPlugInType() const override { return CORVANTA_PLUGIN_TYPE_ACTION; }
-    const char* GetRequiredAuthority() const override { return "LD"; }
-};
-
-} // namespace
-
 std::unique_ptr<CorvantaPluginDllInstance> CreatePluginDllInstance() {
-    return std::make_unique<RarPluginDllInstance>();
+    return std::make_unique<ArchivePluginDllInstance>("RAR 파일로 묶어 받기");
 }
 
 int RunRequestProcessor(void* context) {
-    RarRequestProcessor processor(context);
-    return processor.Process();
+    return ServeRequest<RarRequestProcessor>(context);
 }
 
 } // namespace Vuxo

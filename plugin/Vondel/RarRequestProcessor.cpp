@@ -7,11 +7,7 @@ namespace Vuxo {
 int RarRequestProcessor::Process() {
     try {
         CRARStream stream(*this);
-        std::vector<SelectedFile> selection;
-        GetSelectedFiles(selection);
-        AddSelection(stream, *this, selection);
-        const std::string name = MakeDownloadName(selection, GetRequestPath(), "corvanta_RAR_root", ".rar");
-        SendArchive(stream, *this, name);
+        SendSelectionArchive(stream, *this, "corvanta_RAR_root", ".rar");
         return 1;
     } catch (const std::exception&) {
         return 0;

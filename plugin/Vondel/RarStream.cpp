@@ -6,7 +6,6 @@
 #include "plugin/sdk/ByteWriter.h"
 #include "plugin/sdk/ContentSource.h"
 #include "plugin/sdk/Crc32.h"
-#include "plugin/sdk/EntryMetadata.h"
 
 #include <algorithm>
 
@@ -88,14 +87,7 @@ bool CRARStream::AddEntry(const std::string& rel, const EntryStatus& status) {
     if (kFileHeaderSize + kLargeFieldsSize + NameFieldSize(entry) > kMaxHeaderSize) {
         return false; // the format has no room for such a name
     }
-    const DosDateTime stamp = ToDosDateTime(status.modified);
-    entry.time = stamp.time;
-    entry.date = stamp.date;
-    entry.size = status.size;
-    entry.attributes = WindowsAttributes(status, rel.substr(rel.rfind('/') + 1));
-    entry.rootIndex = GetRootIndex();
-    entry.isDirectory = status.isDirectory;
-    entry.rel = rel;
+    DescribeEntry(entry, rel, status);
     m_entries.push_back(std::move(entry));
     return true;
 }

@@ -11,15 +11,7 @@
 
 namespace Vuxo {
 
-struct RarEntry {
-    uint16_t time = 0;
-    uint16_t date = 0;
-    uint32_t crc = 0; // set when the entry has been written
-    uint64_t size = 0;
-    uint32_t attributes = 0;
-    int rootIndex = -1;
-    bool isDirectory = false;
-    std::string rel;         // local relative path
+struct RarEntry : ArchiveEntry {
     std::string oemName;     // code page 949, "\" between components
     std::string unicodeName; // the format's encoded UTF-16 name
 };

@@ -2,6 +2,7 @@
 
 #include "core/text/UrlCoding.h"
 #include "plugin/sdk/ContentSource.h"
+#include "plugin/sdk/EntryMetadata.h"
 #include "plugin/sdk/PluginApi.h"
 
 #include <algorithm>
@@ -62,6 +63,18 @@ bool CArchiveStream::WalkFolder(const std::string& rel, FolderAncestry& ancestry
     }
     ancestry.Leave();
     return true;
+}
+
+void CArchiveStream::DescribeEntry(ArchiveEntry& entry, const std::string& rel,
+                                   const EntryStatus& status) const {
+    const DosDateTime stamp = ToDosDateTime(status.modified);
+    entry.time = stamp.time;
+    entry.date = stamp.date;
+    entry.size = status.size;
+    entry.attributes = WindowsAttributes(status, rel.substr(rel.rfind('/') + 1));
+    entry.rootIndex = m_rootIndex;
+    entry.isDirectory = status.isDirectory;
+    entry.rel = rel;
 }
 
 std::string CArchiveStream::GetEntryPath(int rootIndex, const std::string& rel) const {
@@ -174,6 +187,15 @@ void SendArchive(CArchiveStream& stream, CorvantaRequestProcessor& processor,
     stream.SendDownloadHeaders(downloadName);
     stream.WriteAll();
     processor.EndResponse();
+}
+
+void SendSelectionArchive(CArchiveStream& stream, CorvantaRequestProcessor& processor,
+                          const std::string& fallbackBase, const std::string& extension) {
+    std::vector<SelectedFile> selection;
+    processor.GetSelectedFiles(selection);
+    AddSelection(stream, processor, selection);
+    SendArchive(stream, processor,
+                MakeDownloadName(selection, processor.GetRequestPath(), fallbackBase, extension));
 }
 
 } // namespace Vuxo

@@ -22,6 +22,18 @@ public:
     ConnectionClosed() : std::runtime_error("Connection closed") {}
 };
 
+// What every archive format records of an entry besides its stored name.
+struct ArchiveEntry {
+    uint16_t time = 0;
+    uint16_t date = 0;
+    uint32_t crc = 0; // set when the entry has been written
+    uint64_t size = 0;
+    uint32_t attributes = 0;
+    int rootIndex = -1;
+    bool isDirectory = false;
+    std::string rel; // local relative path
+};
+
 class CArchiveStream {
 public:
     explicit CArchiveStream(CorvantaRequestProcessor& processor);
@@ -55,6 +67,8 @@ protected:
     // Records one regular file or folder; false when the format does not take it.
     virtual bool AddEntry(const std::string& rel, const EntryStatus& status) = 0;
 
+    // Fills in all of `entry` but its name and CRC for the entry `rel` of the current root.
+    void DescribeEntry(ArchiveEntry& entry, const std::string& rel, const EntryStatus& status) const;
     // The local path of an entry.
     std::string GetEntryPath(int rootIndex, const std::string& rel) const;
     int GetRootIndex() const { return m_rootIndex; }
@@ -90,5 +104,10 @@ std::string ArchiveEntryName(const std::string& rel);
 // Sends the archive as a whole response; throws ConnectionClosed when the client is gone.
 void SendArchive(CArchiveStream& stream, CorvantaRequestProcessor& processor,
                  const std::string& downloadName);
+
+// The whole archive request: the request's selection goes into the stream (AddSelection), then the archive
+// goes out under the name MakeDownloadName gives it. Throws what the stream throws.
+void SendSelectionArchive(CArchiveStream& stream, CorvantaRequestProcessor& processor,
+                          const std::string& fallbackBase, const std::string& extension);
 
 } // namespace Vuxo

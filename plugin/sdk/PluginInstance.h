@@ -29,4 +29,10 @@ std::unique_ptr<CorvantaPluginDllInstance> CreatePluginDllInstance();
 // Serves one request with the library's request processor; may throw (the export catches).
 int RunRequestProcessor(void* context);
 
+// The usual body of RunRequestProcessor: a fresh `Processor` (a CorvantaRequestProcessor) serves the request.
+template <class Processor> int ServeRequest(void* context) {
+    Processor processor(context);
+    return processor.Process();
+}
+
 } // namespace Vuxo

@@ -243,4 +243,86 @@ FakeRequest MakeRequest(const std::string& share, const std::string& folder, con
     return request;
 }
 
+ArchivePluginTest::ArchivePluginTest(const std::string& library, std::string contentType,
+                                     std::string extension)
+    : plugin(library), m_contentType(std::move(contentType)), m_extension(std::move(extension)) {}
+
+void ArchivePluginTest::RunArchive(FakeRequest& request) {
+    plugin.Run(request);
+    const FakeResponse& response = request.response;
+    ASSERT_EQ(response.code, 200);
+    ASSERT_EQ(response.Header("Content-Type"), m_contentType);
+    ASSERT_EQ(response.Header("Content-Length"), std::to_string(response.bodyBytes));
+    ASSERT_TRUE(response.ended);
+}
+
+std::string ArchivePluginTest::Save(const FakeRequest& request, const std::string& name) {
+    const std::string path = work / name;
+    SaveFile(path, request.response.body);
+    return path;
+}
+
+FakeRequest ArchivePluginTest::ArchiveBackslashName() {
+    share.WriteFile("d/..\\..\\evil.txt", "e");
+    FakeRequest request = MakeRequest("share", share.Path(), "share/", "d/\n");
+    RunArchive(request);
+    return request;
+}
+
+void ArchivePluginTest::MakeTreeWithUnreadableEntries(const std::function<void()>& addMore) {
+    share.WriteFile("tree/a/x.txt", "x");
+    share.WriteFile("tree/b/y.txt", "y");
+    share.WriteFile("tree/c.txt", "c");
+    share.WriteFile("tree/d.txt", "d");
+    if (addMore) {
+        addMore();
+    }
+    share.OpenToEveryone();
+    ASSERT_EQ(::chmod((share / "tree/a").c_str(), 0), 0);
+    ASSERT_EQ(::chmod((share / "tree/c.txt").c_str(), 0), 0);
+}
+
+void ArchivePluginTest::ForEachFileChangedAfterListing(
+    const std::function<void(const std::string& archive)>& checkArchive) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> change;
+    };
+    const Case cases[] = {
+        {"shrank", [](const std::string& path) { ASSERT_EQ(::truncate(path.c_str(), 3), 0); }},
+        {"grew", [](const std::string& path) { SaveFile(path, std::string(20000, 'g')); }},
+        {"vanished", [](const std::string& path) { ASSERT_EQ(::unlink(path.c_str()), 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir folder;
+        folder.WriteFile("before.txt", "before");
+        folder.WriteFile("changing.bin", std::string(10000, 'c'));
+        folder.WriteFile("after.txt", "after");
+        FakeRequest request =
+            MakeRequest("share", folder.Path(), "share/", "before.txt\nchanging.bin\nafter.txt\n");
+        const std::string changing = folder / "changing.bin";
+        request.onHeader = [&](const std::string& name, const std::string&) {
+            if (name == "Content-Length") {
+                c.change(changing);
+            }
+        };
+        RunArchive(request);
+        ASSERT_EQ(request.logs.size(), 1u);
+        EXPECT_EQ(request.logs[0].first, CORVANTA_LOG_WARNING);
+        EXPECT_NE(request.logs[0].second.find(changing), std::string::npos);
+        checkArchive(Save(request));
+    }
+}
+
+void ArchivePluginTest::ExpectAFailedWriteEndsTheRequest() {
+    share.WriteFile("big.bin", std::string(1 << 20, 'b'));
+    share.WriteFile("more.bin", std::string(1 << 20, 'm'));
+    FakeRequest request = MakeRequest("share", share.Path(), "share/", "big.bin\nmore.bin\n");
+    request.failAfterBytes = 1000;
+    EXPECT_EQ(plugin.Run(request), 0);
+    EXPECT_EQ(request.response.callsAfterFailure, 0);
+    EXPECT_FALSE(request.response.ended);
+}
+
 } // namespace PluginTest

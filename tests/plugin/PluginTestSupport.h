@@ -1,10 +1,13 @@
 // Test helpers for the plug-ins: a loaded plug-in library bound the way the program binds it, temporary
-// share folders, running the archive tools, and reading little-endian fields.
+// share folders, running the archive tools, reading little-endian fields, and the checks every archive
+// plug-in shares.
 #pragma once
 
 #include "FakeHost.h"
 
 #include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 
@@ -88,5 +91,39 @@ uint32_t Crc32(std::string_view bytes);
 // `folder`.
 FakeRequest MakeRequest(const std::string& share, const std::string& folder, const std::string& requestPath,
                         const std::string& selection);
+
+// The fixture of an archive plug-in's tests: a share folder, a work folder for what comes back, and the
+// plug-in library.
+class ArchivePluginTest : public ::testing::Test {
+protected:
+    // `library` answers with archives of type `contentType`, saved as "out" + `extension` by default.
+    ArchivePluginTest(const std::string& library, std::string contentType, std::string extension);
+
+    // Runs the request and checks what every archive response must satisfy.
+    void RunArchive(FakeRequest& request);
+    // Saves the body into the work folder and returns the path.
+    std::string Save(const FakeRequest& request) { return Save(request, "out" + m_extension); }
+    std::string Save(const FakeRequest& request, const std::string& name);
+
+    // Archives, from a share, a file named "..\..\evil.txt" in the folder "d" by selecting "d/".
+    FakeRequest ArchiveBackslashName();
+    // Fills share/tree with the readable tree/b/y.txt and tree/d.txt, and the unreadable folder tree/a
+    // and file tree/c.txt; `addMore` may add entries before the tree is opened to everyone.
+    void MakeTreeWithUnreadableEntries(const std::function<void()>& addMore = {});
+    // For a file that shrinks, grows or vanishes once the archive length has gone out, between two files
+    // that stay: runs the archive, checks that one warning names the file, and hands the saved archive to
+    // `checkArchive`.
+    void ForEachFileChangedAfterListing(const std::function<void(const std::string& archive)>& checkArchive);
+    // A client gone in the middle of the data ends the request at once, as a failure.
+    void ExpectAFailedWriteEndsTheRequest();
+
+    TempDir share;
+    TempDir work;
+    PluginLibrary plugin;
+
+private:
+    std::string m_contentType;
+    std::string m_extension;
+};
 
 } // namespace PluginTest

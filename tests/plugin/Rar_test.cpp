@@ -14,22 +14,9 @@ const std::string
     kMarkerAndMainHeader("\x52\x61\x72\x21\x1A\x07\x00\xCF\x90\x73\x00\x00\x0D\x00\x00\x00\x00\x00\x00\x00",
                          20);
 
-class RarPlugin : public ::testing::Test {
+class RarPlugin : public ArchivePluginTest {
 protected:
-    void RunArchive(FakeRequest& request) {
-        plugin.Run(request);
-        const FakeResponse& response = request.response;
-        ASSERT_EQ(response.code, 200);
-        ASSERT_EQ(response.Header("Content-Type"), "application/x-rar-compressed");
-        ASSERT_EQ(response.Header("Content-Length"), std::to_string(response.bodyBytes));
-        ASSERT_TRUE(response.ended);
-    }
-
-    std::string Save(const FakeRequest& request, const std::string& name = "out.rar") {
-        const std::string path = work / name;
-        SaveFile(path, request.response.body);
-        return path;
-    }
+    RarPlugin() : ArchivePluginTest("Vondel", "application/x-rar-compressed", ".rar") {}
 
     // Extracts the archive with unar into a fresh folder and returns that folder.
     std::string Extract(const std::string& archive) {
@@ -39,10 +26,7 @@ protected:
         return target;
     }
 
-    TempDir share;
-    TempDir work;
     int extractions = 0;
-    PluginLibrary plugin{"Vondel"};
 };
 
 TEST_F(RarPlugin, EmptySelectionIsTheMarkerAndMainHeaderOnly) {
@@ -131,23 +115,16 @@ TEST_F(RarPlugin, TheOemNameIsCodePage949WithUnderscoresForTheRest) {
 }
 
 TEST_F(RarPlugin, ABackslashInANameIsNotASeparator) {
-    share.WriteFile("d/..\\..\\evil.txt", "e");
-    FakeRequest request = MakeRequest("share", share.Path(), "share/", "d/\n");
-    RunArchive(request);
+    const FakeRequest request = ArchiveBackslashName();
     const CommandResult lsar = RunCommand("lsar " + ShellQuote(Save(request)));
     EXPECT_EQ(lsar.output.substr(lsar.output.find('\n') + 1), "d/\nd/.._.._evil.txt\n");
 }
 
 TEST_F(RarPlugin, FilesOfOtherKindsAndUnreadableOnesAreLeftOut) {
-    share.WriteFile("tree/a/x.txt", "x");
-    share.WriteFile("tree/b/y.txt", "y");
-    share.WriteFile("tree/c.txt", "c");
-    share.WriteFile("tree/d.txt", "d");
-    ASSERT_EQ(::mkfifo((share / "tree/pipe").c_str(), 0600), 0);
-    std::filesystem::create_directory_symlink(share / "tree", share / "tree/loop");
-    share.OpenToEveryone();
-    ASSERT_EQ(::chmod((share / "tree/a").c_str(), 0), 0);
-    ASSERT_EQ(::chmod((share / "tree/c.txt").c_str(), 0), 0);
+    ASSERT_NO_FATAL_FAILURE(MakeTreeWithUnreadableEntries([this] {
+        ASSERT_EQ(::mkfifo((share / "tree/pipe").c_str(), 0600), 0);
+        std::filesystem::create_directory_symlink(share / "tree", share / "tree/loop");
+    }));
     FakeRequest request = MakeRequest("share", share.Path(), "share/", "tree/\ntree/pipe\n");
     ASSERT_TRUE(RunUnprivileged(plugin, request));
     ASSERT_EQ(request.response.Header("Content-Length"), std::to_string(request.response.body.size()));
@@ -157,51 +134,17 @@ TEST_F(RarPlugin, FilesOfOtherKindsAndUnreadableOnesAreLeftOut) {
 }
 
 TEST_F(RarPlugin, AFileThatChangesAfterListingKeepsItsLengthAndIsMarkedDamaged) {
-    struct Case {
-        const char* what;
-        std::function<void(const std::string& path)> change;
-    };
-    const Case cases[] = {
-        {"shrank", [](const std::string& path) { ASSERT_EQ(::truncate(path.c_str(), 3), 0); }},
-        {"grew", [](const std::string& path) { SaveFile(path, std::string(20000, 'g')); }},
-        {"vanished", [](const std::string& path) { ASSERT_EQ(::unlink(path.c_str()), 0); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir folder;
-        folder.WriteFile("before.txt", "before");
-        folder.WriteFile("changing.bin", std::string(10000, 'c'));
-        folder.WriteFile("after.txt", "after");
-        FakeRequest request =
-            MakeRequest("share", folder.Path(), "share/", "before.txt\nchanging.bin\nafter.txt\n");
-        const std::string changing = folder / "changing.bin";
-        request.onHeader = [&](const std::string& name, const std::string&) {
-            if (name == "Content-Length") {
-                c.change(changing);
-            }
-        };
-        RunArchive(request);
-        ASSERT_EQ(request.logs.size(), 1u);
-        EXPECT_EQ(request.logs[0].first, CORVANTA_LOG_WARNING);
-        EXPECT_NE(request.logs[0].second.find(changing), std::string::npos);
-
-        const std::string archive = Save(request);
+    ForEachFileChangedAfterListing([](const std::string& archive) {
         const CommandResult lsar = RunCommand("lsar -t " + ShellQuote(archive));
         EXPECT_NE(lsar.exitCode, 0) << lsar.output;
         EXPECT_TRUE(LineHas(lsar.output, "before.txt", "OK")) << lsar.output;
         EXPECT_TRUE(LineHas(lsar.output, "after.txt", "OK")) << lsar.output;
         EXPECT_FALSE(LineHas(lsar.output, "changing.bin", "OK")) << lsar.output;
-    }
+    });
 }
 
 TEST_F(RarPlugin, AFailedWriteEndsTheRequest) {
-    share.WriteFile("big.bin", std::string(1 << 20, 'b'));
-    share.WriteFile("more.bin", std::string(1 << 20, 'm'));
-    FakeRequest request = MakeRequest("share", share.Path(), "share/", "big.bin\nmore.bin\n");
-    request.failAfterBytes = 1000;
-    EXPECT_EQ(plugin.Run(request), 0);
-    EXPECT_EQ(request.response.callsAfterFailure, 0);
-    EXPECT_FALSE(request.response.ended);
+    ExpectAFailedWriteEndsTheRequest();
 }
 
 } // namespace
