@@ -1,0 +1,183 @@
+// Helpers of the main-frame tests: fakes of the platform services that record what the frame asked of
+// them, a recording clipboard, and a fixture that builds a frame over its own program folder (mount.ini,
+// Log/) in a temporary folder with its own transfer-status aggregator.
+#pragma once
+
+#include "core/transfer/GuiTransferStatusAggregator.h"
+#include "service/config/QuilloConfig.h"
+#include "shell/frame/MainFrame.h"
+#include "shell/platform/ShellPlatform.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Vuxo::FrameTest {
+
+class FakeBoxes final : public MessageBoxes {
+public:
+    struct Box {
+        QString text;
+        QString caption;
+        BoxIcon icon = BoxIcon::None;
+        BoxButtons buttons = BoxButtons::Ok;
+        QString checkText; // set for the question with a check box
+    };
+
+    BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxIcon icon,
+                   BoxButtons buttons) override;
+    BoxAnswer AskWithCheck(QWidget* parent, const QString& text, const QString& checkText,
+                           const QString& caption, bool& checked) override;
+
+    // Yes/No boxes take the answers in order; when none is left, No.
+    std::deque<BoxAnswer> answers;
+    // What the check box of AskWithCheck reports.
+    bool checkBoxState = false;
+    std::vector<Box> shown;
+    // Called while a box is "open" (to test what happens meanwhile).
+    std::function<void()> whileOpen;
+};
+
+class FakePicker final : public PathPicker {
+public:
+    std::optional<QString> PickFileOrFolder(QWidget* parent, const QString& title,
+                                            const QString& startFolder) override;
+
+    std::optional<QString> answer;
+    int calls = 0;
+    QString lastTitle;
+    QString lastStartFolder;
+};
+
+class FakeUrlOpener final : public UrlOpener {
+public:
+    bool Open(const QString& url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<QString> opened;
+};
+
+class FakeTray final : public TrayIcon {
+public:
+    struct Balloon {
+        QString title;
+        QString text;
+        int milliseconds = 0;
+    };
+
+    bool IsAvailable() const override { return available; }
+    void SetIcon(const QIcon&) override {}
+    void SetToolTip(const QString& text) override { toolTip = text; }
+    void SetContextMenu(QMenu* menu) override { contextMenu = menu; }
+    void SetEventHandler(std::function<void(TrayEvent)> handler) override { m_handler = std::move(handler); }
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool IsVisible() const override { return visible; }
+    void ShowBalloon(const QString& title, const QString& text, int milliseconds) override {
+        balloons.push_back({title, text, milliseconds});
+    }
+
+    // The user clicks the icon.
+    void Send(TrayEvent event) {
+        if (m_handler) {
+            m_handler(event);
+        }
+    }
+
+    bool available = true;
+    bool visible = false;
+    QString toolTip;
+    QMenu* contextMenu = nullptr;
+    std::vector<Balloon> balloons;
+
+private:
+    std::function<void(TrayEvent)> m_handler;
+};
+
+class FakeAutostart final : public AutostartEntry {
+public:
+    bool IsRegisteredFor(const std::string& programPath) const override {
+        return !registered.empty() && registered == programPath;
+    }
+    bool Register(const std::string& programPath) override {
+        registered = programPath;
+        return true;
+    }
+    bool Unregister() override {
+        registered.clear();
+        return true;
+    }
+    std::string registered;
+};
+
+// Installs a clipboard provider that keeps what it was given; the old provider is removed on destruction.
+class RecordingClipboard {
+public:
+    RecordingClipboard();
+    ~RecordingClipboard();
+    RecordingClipboard(const RecordingClipboard&) = delete;
+    RecordingClipboard& operator=(const RecordingClipboard&) = delete;
+
+    std::vector<std::u16string> texts;
+};
+
+class FrameFixture {
+public:
+    static constexpr const char* kProgramPath = "/opt/corvanta/corvanta";
+
+    // `configure` adjusts the settings (port 0 is set first) before the frame is made; `makeFrame` false
+    // leaves that to MakeFrame().
+    explicit FrameFixture(const std::function<void(QuilloConfig&)>& configure = {}, bool makeFrame = true);
+    ~FrameFixture();
+    FrameFixture(const FrameFixture&) = delete;
+    FrameFixture& operator=(const FrameFixture&) = delete;
+
+    void MakeFrame();
+    void DestroyFrame();
+
+    CMainFrame& Frame() { return *m_frame; }
+    bool HasFrame() const { return m_frame != nullptr; }
+    QuilloConfig& Config() { return *m_config; }
+    GuiTransferStatusAggregator& Aggregator() { return m_aggregator; }
+
+    std::string ProgramFolder() const;
+    // A folder (or file with `content`) below the fixture's "data" folder; returns its absolute path.
+    std::string MakeFolder(const std::string& relative) const;
+    std::string MakeFile(const std::string& relative, const std::string& content) const;
+    // mount.ini as it is on disk now.
+    std::string MountIni() const;
+    // The value of `key` in mount.ini on disk ("" when absent).
+    std::string MountIniValue(const std::string& key) const;
+    // Every "mounts+=" item in mount.ini on disk.
+    std::vector<std::string> MountIniItems(const std::string& listKey) const;
+    // Today's day log (all day files joined).
+    std::string DayLog() const;
+
+    FakeBoxes boxes;
+    FakePicker picker;
+    FakeUrlOpener urlOpener;
+    FakeTray tray;
+    FakeAutostart autostart;
+
+private:
+    QTemporaryDir m_root;
+    std::unique_ptr<QuilloConfig> m_config;
+    GuiTransferStatusAggregator m_aggregator;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+// Runs the event loop until `done` gives true; false when it has not after a generous guard time (a hang,
+// not a measure of speed).
+bool PumpUntil(const std::function<bool()>& done);
+
+// Shares and selects: the rows `rows` of the share list become the selection.
+void SelectShares(CMainFrame& frame, const std::vector<int>& rows);
+
+} // namespace Vuxo::FrameTest

@@ -1,0 +1,154 @@
+// The Qt implementations behind the frame's platform interfaces, driven offscreen: the picker takes a file
+// or a folder, the question with a check box reports the box whichever way it was closed, Escape on a
+// yes/no box means No, and the clipboard provider fills the desktop clipboard.
+#include "core/text/Clipboard.h"
+#include "shell/platform/MessageBoxes.h"
+#include "shell/platform/PathPicker.h"
+#include "shell/platform/QtClipboard.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <thread>
+
+using namespace Vuxo;
+
+namespace {
+
+// Runs `act` on the modal dialog of type T as soon as it is open (and `ready` says so).
+template <typename T>
+void WhenModalOpens(
+    std::function<void(T&)> act, std::function<bool(T&)> ready = [](T&) { return true; }) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act, ready] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && ready(*dialog)) {
+            poll->stop();
+            poll->deleteLater();
+            act(*dialog);
+        }
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+class QtPlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void thePickerTakesAFolderOrAFile() {
+        QTemporaryDir root;
+        QDir(root.path()).mkpath(QStringLiteral("music"));
+        QFile file(root.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QtPathPicker picker;
+        // The dialog reads the folder in the background; a user sees its entries before choosing one.
+        const auto listed = [](QFileDialog& dialog) {
+            const auto* model = dialog.findChild<QFileSystemModel*>();
+            return model != nullptr && model->rowCount(model->index(dialog.directory().absolutePath())) == 2;
+        };
+
+        for (const QString& name : {QStringLiteral("music"), QStringLiteral("notes.txt")}) {
+            const QString path = root.filePath(name);
+            // Names the entry (again, until the dialog takes it as the selection), then chooses it.
+            const auto selected = [&listed, path](QFileDialog& dialog) {
+                if (!listed(dialog)) {
+                    return false;
+                }
+                // What the user types into the name box.
+                auto* nameBox = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (nameBox == nullptr) {
+                    return false;
+                }
+                nameBox->setText(QFileInfo(path).fileName());
+                return dialog.selectedFiles().value(0) == path;
+            };
+            WhenModalOpens<QFileDialog>([](QFileDialog& dialog) { static_cast<QDialog&>(dialog).accept(); },
+                                        selected);
+            const std::optional<QString> picked =
+                picker.PickFileOrFolder(nullptr, QStringLiteral("pick"), root.path());
+            QVERIFY(picked.has_value());
+            QCOMPARE(*picked, path);
+        }
+
+        // Nothing selected: the folder being shown.
+        WhenModalOpens<QFileDialog>([](QFileDialog& dialog) { static_cast<QDialog&>(dialog).accept(); });
+        QCOMPARE(picker.PickFileOrFolder(nullptr, QStringLiteral("pick"), root.path()).value_or(QString()),
+                 root.path());
+
+        WhenModalOpens<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+        QVERIFY(!picker.PickFileOrFolder(nullptr, QStringLiteral("pick"), root.path()).has_value());
+    }
+
+    void theCheckBoxIsReportedWhicheverWayTheQuestionCloses_data() {
+        QTest::addColumn<bool>("pressYes");
+        QTest::addColumn<bool>("check");
+        QTest::newRow("yes, checked") << true << true;
+        QTest::newRow("escape, checked") << false << true;
+        QTest::newRow("escape, not checked") << false << false;
+    }
+
+    void theCheckBoxIsReportedWhicheverWayTheQuestionCloses() {
+        QFETCH(bool, pressYes);
+        QFETCH(bool, check);
+        QtMessageBoxes boxes;
+        QString shownText;
+        WhenModalOpens<QMessageBox>([&](QMessageBox& box) {
+            shownText = box.text();
+            box.checkBox()->setChecked(check);
+            if (pressYes) {
+                box.button(QMessageBox::Yes)->click();
+            } else {
+                QTest::keyClick(&box, Qt::Key_Escape);
+            }
+        });
+        bool checked = !check;
+        const BoxAnswer answer =
+            boxes.AskWithCheck(nullptr, QStringLiteral("End them?"), QStringLiteral("Ban"),
+                               QStringLiteral("Disconnect"), checked);
+        QCOMPARE(answer, pressYes ? BoxAnswer::Yes : BoxAnswer::No);
+        QCOMPARE(checked, check);
+        QCOMPARE(shownText, QStringLiteral("End them?"));
+    }
+
+    void escapeOnAYesNoBoxIsNo() {
+        QtMessageBoxes boxes;
+        WhenModalOpens<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+        QCOMPARE(boxes.Show(nullptr, QStringLiteral("Exit?"), QStringLiteral("Exit"), BoxIcon::Question,
+                            BoxButtons::YesNo),
+                 BoxAnswer::No);
+        WhenModalOpens<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+        QCOMPARE(boxes.Show(nullptr, QStringLiteral("Done"), QString(), BoxIcon::None, BoxButtons::Ok),
+                 BoxAnswer::Ok);
+    }
+
+    void theClipboardProviderFillsTheDesktopClipboard() {
+        SetClipboardProvider(MakeQtClipboardProvider());
+        QVERIFY(SetClipboardText(u"http://127.0.0.1:8080/\r\nhttp://127.0.0.1:8080/a"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("http://127.0.0.1:8080/\r\nhttp://127.0.0.1:8080/a"));
+        // From another thread the text arrives through the event loop.
+        std::thread worker([] { SetClipboardText(u"from a worker"); });
+        worker.join();
+        QCoreApplication::processEvents();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("from a worker"));
+        SetClipboardProvider({});
+        QVERIFY(!SetClipboardText(u"nobody takes this"));
+    }
+};
+
+QTEST_MAIN(QtPlatformTest)
+#include "QtPlatformTest.moc"

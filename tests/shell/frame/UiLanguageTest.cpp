@@ -1,0 +1,129 @@
+// The UI language file the frame loads first: which files are accepted, and what the frame shows with a
+// language loaded, and with one that cannot be loaded.
+#include "shell/frame/UiLanguage.h"
+#include "core/i18n/LocalizationStringTable.h"
+#include "shell/frame/FrameTestSupport.h"
+#include "shell/views/LogView.h"
+#include "shell/views/MyTabViewCtrl.h"
+#include "shell/views/StatusView.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sstream>
+#include <string>
+
+using namespace Vuxo;
+using namespace Vuxo::FrameTest;
+
+namespace {
+
+const std::string kBom = "\xEF\xBB\xBF";
+const std::string kGoodFile = kBom + "Quillo Corvanta UI Language File\nx\nTest\nLanguage: Test\n"
+                                     "\"꺼짐\" = \"Off\"\n\"켜짐\" = \"On\"\n";
+
+void WriteLanguageFile(const std::string& folder, const std::string& name, const std::string& bytes) {
+    QDir().mkpath(QString::fromStdString(folder + "/Language"));
+    QFile file(QString::fromStdString(folder + "/Language/" + name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+} // namespace
+
+class UiLanguageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void acceptsOnlyWellFormedFilesByPlainName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("off");
+        const QByteArray good = QByteArray::fromStdString(kGoodFile);
+        const QString name = QStringLiteral("Test.wul");
+        const QString builtIn = QString::fromUtf8("꺼짐");
+        const QString off = QStringLiteral("Off");
+        QTest::newRow("good") << name << good << true << off;
+        QTest::newRow("magic with trailing blank and CR")
+            << name
+            << QByteArray::fromStdString(kBom +
+                                         "Quillo Corvanta UI Language File \r\n\n\nL\n\"꺼짐\" = \"Off\"\n")
+            << true << off;
+        QTest::newRow("no byte-order mark") << name << good.mid(3) << false << builtIn;
+        QTest::newRow("magic in other case")
+            << name << QByteArray::fromStdString(kBom + "quillo corvanta ui language file\n\n\nL\n") << false
+            << builtIn;
+        QTest::newRow("header cut short")
+            << name << QByteArray::fromStdString(kBom + "Quillo Corvanta UI Language File\n") << false
+            << builtIn;
+        QTest::newRow("missing file") << QStringLiteral("Other.wul") << good << false << builtIn;
+        QTest::newRow("folder part") << QStringLiteral("../Language/Test.wul") << good << false << builtIn;
+        QTest::newRow("parent") << QStringLiteral("..") << good << false << builtIn;
+    }
+
+    void acceptsOnlyWellFormedFilesByPlainName() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, loads);
+        QFETCH(QString, off);
+        QTemporaryDir folder;
+        WriteLanguageFile(folder.path().toStdString(), "Test.wul", bytes.toStdString());
+        LocalizationStringTable table;
+        QCOMPARE(LoadUiLanguageFile(folder.path().toStdString(), name.toStdString(), table), loads);
+        QCOMPARE(QString::fromUtf8(table.GetTextA("꺼짐")), off);
+    }
+
+    void anEmptyNameKeepsTheTable() {
+        LocalizationStringTable table;
+        std::istringstream body("\"꺼짐\" = \"Off\"\n");
+        QVERIFY(table.Load(body));
+        QVERIFY(LoadUiLanguageFile("/nonexistent", "", table));
+        QCOMPARE(QString::fromUtf8(table.GetTextA("꺼짐")), QStringLiteral("Off"));
+    }
+
+    // The two cases below use the program's own table; the language loaded last stays for the process.
+    void aLanguageThatCannotBeLoadedKeepsTheBuiltInTextsAndIsLogged() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); });
+        QCOMPARE(fixture.Frame().GetAction(ID_STARTSTOP)->text(), QString::fromUtf8("꺼짐"));
+        QVERIFY(fixture.DayLog().find("Missing.wul") != std::string::npos);
+        QCOMPARE(fixture.Config().uiLanguageFile.Get(), std::string("Missing.wul"));
+    }
+
+    void theFrameShowsTheLoadedLanguage() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Test.wul"); }, false);
+        WriteLanguageFile(fixture.ProgramFolder(), "Test.wul", kGoodFile);
+        fixture.MakeFrame();
+        CMainFrame& frame = fixture.Frame();
+        QCOMPARE(frame.GetAction(ID_STARTSTOP)->text(), QStringLiteral("Off"));
+        QCOMPARE(frame.GetPaneText(kPaneRunning), QStringLiteral("Off"));
+        frame.ExecuteCommand(ID_STARTSTOP);
+        QCOMPARE(frame.GetAction(ID_STARTSTOP)->text(), QStringLiteral("On"));
+        QVERIFY(fixture.DayLog().find("Test.wul") == std::string::npos);
+    }
+
+    void theShippedEnglishFileTranslatesTheFrame() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("English.wul"); }, false);
+        QFile shipped(QStringLiteral(CORVANTA_SOURCE_DIR "/Language/English.wul"));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        WriteLanguageFile(fixture.ProgramFolder(), "English.wul", shipped.readAll().toStdString());
+        fixture.MakeFrame();
+        CMainFrame& frame = fixture.Frame();
+        QCOMPARE(frame.GetAction(ID_STARTSTOP)->text(), QStringLiteral("Off"));
+        QCOMPARE(frame.GetAction(ID_ADD_SHARE)->toolTip(), QStringLiteral("Adds an item to share."));
+        QCOMPARE(frame.GetAddressBox().text(), QStringLiteral("Please start the server first"));
+        QVERIFY(LocalizationStringTable::GetInstance().GetRefusedKeys().empty());
+        emit frame.GetTabView().GetStatusView().transferSummary(2, 4096);
+        QCOMPARE(frame.GetPaneText(kPaneConnections), QStringLiteral("2 connection(s)"));
+        frame.ExecuteCommand(ID_LOG_FILTER);
+        QCOMPARE(fixture.boxes.shown.back().text,
+                 QStringLiteral("Sorry, this version does not support this feature."));
+    }
+};
+
+QTEST_MAIN(UiLanguageTest)
+#include "UiLanguageTest.moc"
