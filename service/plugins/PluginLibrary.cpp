@@ -111,8 +111,15 @@ std::shared_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         exports.getRequiredAuthority = &DefaultRequiredAuthority;
     }
 
+    // An expired entry belongs to an older object whose release is waiting for this lock: taking the
+    // handle over means its Deleter will skip the module's Finalize, so it is called here, before the
+    // module starts again — every Initialize stays paired with one Finalize.
+    const bool olderStillStarted = found != live.byHandle.end();
     std::shared_ptr<PluginLibrary> created(new PluginLibrary(std::move(library), exports), Deleter());
     live.byHandle[handle] = LiveLibraries::Entry{created, created.get()};
+    if (olderStillStarted) {
+        CallFinalize(exports.finalize);
+    }
     CallInitialize(exports.initialize);
     return created;
 }
