@@ -68,6 +68,30 @@ bool HttpRequest::WaitForStop(std::chrono::milliseconds timeout) const {
     return m_stopEvent->WaitFor(timeout);
 }
 
+bool HttpRequest::ClientKeepsConnection() const {
+    // HTTP/1.0 closes by default; its clients read to the end of the stream.
+    if (m_version == "HTTP/1.0") {
+        return false;
+    }
+    const auto header = m_headers.find("CONNECTION");
+    if (header == m_headers.end()) {
+        return true;
+    }
+    std::string tokens = header->second;
+    ToLower(tokens);
+    size_t start = 0;
+    while (start <= tokens.size()) {
+        size_t end = std::min(tokens.find(',', start), tokens.size());
+        std::string token = tokens.substr(start, end - start);
+        Trim(token, " \t");
+        if (token == "close") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 // ---- Authorization ----
 
 void HttpRequest::ParseAuthorization() {

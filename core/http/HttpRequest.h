@@ -100,8 +100,11 @@ public:
     // the file ends early (the response promised more) or the connection fails.
     void SendFileData(int fileDescriptor, int64_t offset, int64_t count);
 
-    void SetKeepAlive() { m_keepAlive = true; }
+    // Keeps the connection for the client's next request, unless the client said it closes ("Connection:
+    // close", or HTTP/1.0): then the response ends with the connection.
+    void SetKeepAlive() { m_keepAlive = ClientKeepsConnection(); }
     bool IsKeepAlive() const { return m_keepAlive; }
+    bool ClientKeepsConnection() const;
     // Marks the header block as ended without sending anything (for output that carries its own).
     void SetHeaderEnded() { m_headerEnded = true; }
     bool IsHeaderEnded() const { return m_headerEnded; }

@@ -102,9 +102,7 @@ bool RequestParserThread::ServeRequest() {
         return false;
     }
     request.Log(LOG_DEBUG, "Requested");
-    reporter.SetRequest(FormDecode(request.GetUri()));
-    reporter.SetRemoteAddress(request.GetRemoteAddress());
-    reporter.SetUserName(request.GetUserName());
+    reporter.SetRequestTexts(FormDecode(request.GetUri()), request.GetRemoteAddress(), request.GetUserName());
     m_handler->HandleRequest(request);
     request.Flush();
     return request.IsKeepAlive() && request.IsBodyComplete() && m_reusable;
@@ -124,8 +122,14 @@ int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
         int received = 0;
         try {
             int64_t remaining = deadline - clock.NowMs();
+            // While nothing of the request has come, the connection is idle, and a blocking receive ends
+            // by the socket's own time-out; when that is no longer than the header's, the separate wait
+            // (one more system call per request) is not needed.
+            const int socketTimeout = m_socket.GetReceiveTimeoutMs();
+            const bool receiveEndsInTime = filled == 0 && socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
             if (remaining <= 0 ||
-                !m_socket.WaitReadable(static_cast<int>(std::min<int64_t>(remaining, INT32_MAX)))) {
+                (!receiveEndsInTime &&
+                 !m_socket.WaitReadable(static_cast<int>(std::min<int64_t>(remaining, INT32_MAX))))) {
                 throw socket_exception::FromCode(Net::kErrTimedOut);
             }
             received = m_socket.Receive(buffer + filled, kHeaderLimit - filled);

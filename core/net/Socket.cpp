@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <algorithm>
 
 namespace Vuxo {
 
@@ -41,6 +42,7 @@ void Socket::Close() {
     if (m_handle != Net::kNoHandle) {
         Net::CloseHandle(m_handle);
         m_handle = Net::kNoHandle;
+        ForgetHandleState();
     }
 }
 
@@ -48,12 +50,14 @@ void Socket::Attach(Net::Handle handle) {
     if (handle != m_handle) {
         Close();
         m_handle = handle;
+        ForgetHandleState();
     }
 }
 
 Net::Handle Socket::Detach() {
     Net::Handle h = m_handle;
     m_handle = Net::kNoHandle;
+    ForgetHandleState();
     return h;
 }
 
@@ -197,9 +201,19 @@ bool TCPSocket::SetNoDelay() {
 }
 
 bool TCPSocket::SetTimeouts(int receiveMs, int sendMs) {
-    bool receive = Net::SetReceiveTimeout(m_handle, receiveMs);
-    bool send = Net::SetSendTimeout(m_handle, sendMs);
-    return receive && send;
+    if (receiveMs != m_receiveTimeoutMs) {
+        m_receiveTimeoutMs = Net::SetReceiveTimeout(m_handle, receiveMs) ? std::max(receiveMs, 0) : -1;
+    }
+    if (sendMs != m_sendTimeoutMs) {
+        m_sendTimeoutMs = Net::SetSendTimeout(m_handle, sendMs) ? std::max(sendMs, 0) : -1;
+    }
+    return m_receiveTimeoutMs >= 0 && m_sendTimeoutMs >= 0;
+}
+
+void TCPSocket::ForgetHandleState() {
+    m_receiveTimeoutMs = -1;
+    m_sendTimeoutMs = -1;
+    m_peerIP.clear();
 }
 
 bool TCPSocket::GetPeerAddress(std::string& address, uint16_t& port) const {
@@ -213,9 +227,14 @@ bool TCPSocket::GetPeerAddress(std::string& address, uint16_t& port) const {
 }
 
 std::string TCPSocket::GetPeerIP() const {
-    std::string address;
-    uint16_t port = 0;
-    return GetPeerAddress(address, port) ? address : std::string();
+    if (m_peerIP.empty()) {
+        uint16_t port = 0;
+        std::string address;
+        if (GetPeerAddress(address, port)) {
+            m_peerIP = std::move(address);
+        }
+    }
+    return m_peerIP;
 }
 
 // ---- TCPServerSocket ----

@@ -48,6 +48,8 @@ public:
 
 protected:
     Socket() = default;
+    // The descriptor changed or went: whatever a subclass remembers of the old one is dropped.
+    virtual void ForgetHandleState() {}
 
     Net::Handle m_handle = Net::kNoHandle;
 };
@@ -78,14 +80,25 @@ public:
     bool WaitReadable(int timeoutMs);
 
     bool SetNoDelay();
+    // Sets both time-outs; values the socket already has are not set again (every request of a
+    // connection sets the same ones).
     bool SetTimeouts(int receiveMs, int sendMs);
+    // The receive time-out last set through SetTimeouts (0: none), -1 when unknown.
+    int GetReceiveTimeoutMs() const { return m_receiveTimeoutMs; }
 
     bool GetPeerAddress(std::string& address, uint16_t& port) const;
-    // The peer's dotted address, "" on failure.
+    // The peer's dotted address, "" on failure. A connection's peer never changes, so it is asked once.
     std::string GetPeerIP() const;
+
+protected:
+    void ForgetHandleState() override;
 
 private:
     [[noreturn]] void ThrowLastError() const;
+
+    int m_receiveTimeoutMs = -1;
+    int m_sendTimeoutMs = -1;
+    mutable std::string m_peerIP; // "" until asked successfully
 };
 
 class TCPServerSocket : public Socket {

@@ -3,6 +3,8 @@
 // No lock: a content is filled and rendered by one thread (loops move its current row).
 #pragma once
 
+#include "core/template/TemplateRow.h"
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -12,8 +14,8 @@ namespace Vuxo {
 
 class TextContent {
 public:
-    // One row of a list: name (with "$") to value. Transparent comparison lets lookups use string_view.
-    using Row = std::map<std::string, std::string, std::less<>>;
+    // One row of a list: name (with "$") to value.
+    using Row = TemplateRow;
     using RowList = std::vector<Row>;
 
     TextContent() = default;

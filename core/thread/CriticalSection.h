@@ -2,11 +2,14 @@
 // CriticalSection is re-entrant on the same thread, because several managers call themselves while
 // holding their own lock. It also offers lock()/unlock()/try_lock() so std guards and std::scoped_lock work.
 // Each shared structure owns its section; ScopedLock holds one section for the lifetime of the guard.
+// The sections guard short steps taken by many connection threads at once, so a contended Lock spins a
+// little before it sleeps: a thread put to sleep and woken again costs far more than the step it waited for.
 #pragma once
 
 #include "core/thread/Noncopyable.h"
 
-#include <mutex>
+#include <atomic>
+#include <thread>
 
 namespace Vuxo {
 
@@ -15,9 +18,44 @@ public:
     CriticalSection() = default;
     virtual ~CriticalSection() = default;
 
-    void Lock() { m_mutex.lock(); }
-    void Unlock() { m_mutex.unlock(); }
-    bool TryLock() { return m_mutex.try_lock(); }
+    void Lock() {
+        const std::thread::id self = std::this_thread::get_id();
+        if (m_owner.load(std::memory_order_relaxed) == self) {
+            ++m_depth;
+            return;
+        }
+        int expected = kFree;
+        if (!m_state.compare_exchange_strong(expected, kLocked, std::memory_order_acquire)) {
+            LockContended();
+        }
+        m_owner.store(self, std::memory_order_relaxed);
+        m_depth = 1;
+    }
+
+    void Unlock() {
+        if (--m_depth != 0) {
+            return;
+        }
+        m_owner.store(std::thread::id(), std::memory_order_relaxed);
+        if (m_state.exchange(kFree, std::memory_order_release) == kLockedWithWaiters) {
+            m_state.notify_one();
+        }
+    }
+
+    bool TryLock() {
+        const std::thread::id self = std::this_thread::get_id();
+        if (m_owner.load(std::memory_order_relaxed) == self) {
+            ++m_depth;
+            return true;
+        }
+        int expected = kFree;
+        if (!m_state.compare_exchange_strong(expected, kLocked, std::memory_order_acquire)) {
+            return false;
+        }
+        m_owner.store(self, std::memory_order_relaxed);
+        m_depth = 1;
+        return true;
+    }
 
     // Lockable names, for std::lock_guard, std::unique_lock and std::scoped_lock.
     void lock() { Lock(); }
@@ -25,7 +63,16 @@ public:
     bool try_lock() { return TryLock(); }
 
 private:
-    std::recursive_mutex m_mutex;
+    static constexpr int kFree = 0;
+    static constexpr int kLocked = 1;
+    static constexpr int kLockedWithWaiters = 2;
+
+    void LockContended();
+
+    std::atomic<int> m_state{kFree};
+    // The holder, so that the holder's own Lock only counts; only the holder sets it to itself.
+    std::atomic<std::thread::id> m_owner{};
+    int m_depth = 0; // touched by the holder only
 };
 
 class ScopedLock : private Noncopyable {

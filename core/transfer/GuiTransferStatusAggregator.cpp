@@ -229,8 +229,24 @@ void GuiTransferStatusAggregator::SetRequest(TransferKey key, const std::string&
     SetRecordText(key, &TransferRecord::request, request);
 }
 
+void GuiTransferStatusAggregator::SetRequestTexts(TransferKey key, const std::string& request,
+                                                  const std::string& address, const std::string& userName) {
+    bool due;
+    {
+        ScopedLock lock(m_lock);
+        TransferRecord& record = FindOrAdd(key);
+        record.request = request;
+        record.peerAddress = address;
+        record.userName = userName;
+        record.changed = true;
+        due = TakeNotifyTurn(true, m_clock.NowMs());
+    }
+    NotifyIf(due);
+}
+
 bool GuiTransferStatusAggregator::IsOverLimit(TransferKey key, int direction) {
-    if (!IsDirection(direction)) {
+    // Without any limit every side's limit is unset (lifting a limit clears them all).
+    if (!IsDirection(direction) || (!m_anyLimit.load() && !m_anyTransferLimit.load())) {
         return false;
     }
     ScopedLock lock(m_lock);
@@ -365,6 +381,9 @@ void GuiTransferStatusAggregator::SetTransferLimit(int id, int direction, int64_
     ScopedLock lock(m_lock);
     if (TransferRecord* record = FindById(id)) {
         record->Side(direction).speedLimit = bytesPerSecond;
+        if (bytesPerSecond >= 0) {
+            m_anyTransferLimit.store(true);
+        }
     }
 }
 

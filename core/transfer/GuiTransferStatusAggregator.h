@@ -48,6 +48,8 @@ public:
     void SetUserName(TransferKey key, const std::string& userName) override;
     void SetRemoteAddress(TransferKey key, const std::string& address) override;
     void SetRequest(TransferKey key, const std::string& request) override;
+    void SetRequestTexts(TransferKey key, const std::string& request, const std::string& address,
+                         const std::string& userName) override;
     bool IsOverLimit(TransferKey key, int direction) override;
     int64_t GetSpeed(TransferKey key, int direction) override;
     Clock& GetClock() override { return m_clock; }
@@ -119,6 +121,9 @@ private:
     std::atomic<int64_t> m_lastReallocateMs{kUnset};
     // Whether any limit is set, readable without the lock so unlimited reports skip the limit work.
     std::atomic<bool> m_anyLimit{false};
+    // Whether a transfer was ever given a limit of its own; until then no report needs the lock to learn
+    // that it is not over a limit.
+    std::atomic<bool> m_anyTransferLimit{false};
 };
 
 } // namespace Vuxo

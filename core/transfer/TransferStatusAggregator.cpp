@@ -8,6 +8,13 @@ Clock& TransferStatusAggregator::GetClock() {
     return SteadyClock::Instance();
 }
 
+void TransferStatusAggregator::SetRequestTexts(TransferKey key, const std::string& request,
+                                               const std::string& address, const std::string& userName) {
+    SetRequest(key, request);
+    SetRemoteAddress(key, address);
+    SetUserName(key, userName);
+}
+
 void TransferStatusAggregator::WakeAll() {
     GetClock().WakeAll();
 }

@@ -41,6 +41,9 @@ public:
     virtual void SetUserName(TransferKey key, const std::string& userName) = 0;
     virtual void SetRemoteAddress(TransferKey key, const std::string& address) = 0;
     virtual void SetRequest(TransferKey key, const std::string& request) = 0;
+    // The three texts of a new request at once (what SetRequest, SetRemoteAddress and SetUserName set).
+    virtual void SetRequestTexts(TransferKey key, const std::string& request, const std::string& address,
+                                 const std::string& userName);
     // True while the side moves faster than the share of the speed limit it was given.
     virtual bool IsOverLimit(TransferKey key, int direction) = 0;
     // Bytes per second of the side over the last few seconds.
@@ -68,6 +71,7 @@ public:
     void SetUserName(TransferKey, const std::string&) override {}
     void SetRemoteAddress(TransferKey, const std::string&) override {}
     void SetRequest(TransferKey, const std::string&) override {}
+    void SetRequestTexts(TransferKey, const std::string&, const std::string&, const std::string&) override {}
     bool IsOverLimit(TransferKey, int) override { return false; }
     int64_t GetSpeed(TransferKey, int) override { return kReportedSpeed; }
 };

@@ -63,6 +63,11 @@ void TransferStatusReporter::SetRequest(const std::string& request) {
     Target().SetRequest(Key(), request);
 }
 
+void TransferStatusReporter::SetRequestTexts(const std::string& request, const std::string& address,
+                                             const std::string& userName) {
+    Target().SetRequestTexts(Key(), request, address, userName);
+}
+
 int64_t TransferStatusReporter::GetSpeed(int direction) {
     return Target().GetSpeed(Key(), direction);
 }

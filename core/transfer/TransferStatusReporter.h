@@ -43,6 +43,8 @@ public:
     void SetUserName(const std::string& userName);
     void SetRemoteAddress(const std::string& address);
     void SetRequest(const std::string& request);
+    // SetRequest, SetRemoteAddress and SetUserName in one report.
+    void SetRequestTexts(const std::string& request, const std::string& address, const std::string& userName);
     int64_t GetSpeed(int direction);
 
     // Leaves the aggregator and forgets it.

@@ -44,11 +44,17 @@ bool IsSafeShareRest(std::string_view rest) {
 }
 
 bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
-    const std::string realRoot = ResolveRealPath(shareRoot);
-    if (realRoot.empty()) {
-        return false;
-    }
-    std::string current = realRoot;
+    // The walk starts at the root as given, which leads to the same folder as its real path. The real
+    // path itself is needed only when a link or a missing part is met; most requests meet neither, and
+    // resolving it costs a look at every component of the root.
+    std::string realRoot;
+    const auto RealRoot = [&]() -> const std::string& {
+        if (realRoot.empty()) {
+            realRoot = ResolveRealPath(shareRoot);
+        }
+        return realRoot;
+    };
+    std::string current = shareRoot;
     std::size_t start = 0;
     while (start < rest.size()) {
         std::size_t end = rest.find('/', start);
@@ -60,11 +66,12 @@ bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
         if (component.empty() || component == ".") {
             continue;
         }
-        std::string candidate = current == "/" ? current : current + "/";
+        std::string candidate = !current.empty() && current.back() == '/' ? current : current + "/";
         candidate.append(component);
         const LinkStatus status = QueryLinkStatus(candidate);
         if (status == LinkStatus::Missing) {
-            return true; // nothing exists from here on, so nothing further can point anywhere
+            // Nothing exists from here on, so nothing further can point anywhere; the root must be real.
+            return !RealRoot().empty();
         }
         if (status == LinkStatus::Unknown) {
             return false; // no permission, a name too long: the question stays open, so refuse
@@ -72,7 +79,7 @@ bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
         if (status == LinkStatus::SymbolicLink) {
             // A dangling link is refused too: creating a file through it would land where it points.
             std::string target = ResolveRealPath(candidate);
-            if (target.empty() || !IsInside(realRoot, target)) {
+            if (target.empty() || RealRoot().empty() || !IsInside(RealRoot(), target)) {
                 return false;
             }
             current = std::move(target);
@@ -80,7 +87,7 @@ bool StaysInsideShare(const std::string& shareRoot, std::string_view rest) {
             current = std::move(candidate);
         }
     }
-    return true;
+    return !current.empty() && (current != shareRoot || !RealRoot().empty());
 }
 
 std::string JoinSharePath(const std::string& shareRoot, std::string_view rest) {

@@ -49,12 +49,16 @@ void HtmlPageSender::Send(TextContent& content) {
     const std::string renderedSkin = skin.empty() ? m_skins.GetDefaultSkin() : skin;
     m_request.SendHeader("Content-Type", m_skins.GetMimeType(renderedSkin));
     const auto page = m_skins.GetTemplate(skin);
+    m_page.clear();
     page->Render(content, *this);
+    m_request.SendHeader("Content-Length", std::to_string(m_page.size()));
+    m_request.SetKeepAlive();
+    m_request.Write(m_page.data(), m_page.size());
     m_request.EndResponse();
 }
 
 void HtmlPageSender::Write(const char* data, std::size_t length) {
-    m_request.Write(data, length);
+    m_page.append(data, length);
 }
 
 } // namespace Vuxo

@@ -1,12 +1,14 @@
-// The byte sink that renders a skin's template straight into an HTTP response: built for one response
-// on the stack of a page function or processor, it sends the status line at once; headers may follow
-// through the request; Send adds the common variables, the skin's Content-Type, the rendered page and
-// ends the response. Neither the server nor the request is owned; one thread.
+// The byte sink that renders a skin's template into an HTTP response: built for one response on the
+// stack of a page function or processor, it sends the status line at once; headers may follow through
+// the request; Send adds the common variables, renders the page into a buffer and sends it with the skin's
+// Content-Type and its length, so the connection can carry the client's next request.
+// Neither the server nor the request is owned; one thread.
 #pragma once
 
 #include "core/template/OutputStream.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace Vuxo {
@@ -27,11 +29,11 @@ public:
     // Sets the common variables over the caller's ($skin, $version, $revision, $server_addr,
     // $server_port, $server_path, $server_path_encoded, $current_login_id; request values HTML-escaped;
     // a 401 page names no user, since its credentials were refused or are being dropped),
-    // sends "Content-Type" with the skin's type, renders the skin's template and ends the response.
-    // Socket failures pass on as exceptions.
+    // renders the skin's template, sends "Content-Type" with the skin's type, "Content-Length", the page,
+    // and ends the response. Socket failures pass on as exceptions.
     void Send(TextContent& content);
 
-    // Forwards to HttpRequest::Write.
+    // Collects the rendered page.
     void Write(const char* data, std::size_t length) override;
 
 private:
@@ -39,6 +41,7 @@ private:
     HttpRequest& m_request;
     const SkinManager& m_skins;
     int m_code;
+    std::string m_page;
 };
 
 } // namespace Vuxo

@@ -55,11 +55,21 @@ std::string MakeSortKey(const std::string& name) {
     return WideToUtf8(wide);
 }
 
+std::string ListEntryList::DateOf(int64_t lastWriteTime) {
+    DateMemo& slot = m_dates[static_cast<uint64_t>(lastWriteTime) % kDateMemoSize];
+    if (!slot.set || slot.time != lastWriteTime) {
+        slot.text = FormatFileTime(lastWriteTime);
+        slot.time = lastWriteTime;
+        slot.set = true;
+    }
+    return slot.text;
+}
+
 void ListEntryList::AddFolder(const std::string& name, int64_t lastWriteTime) {
     ListEntry entry;
     entry.name = name;
     entry.link = UrlEncode(name) + "/";
-    entry.date = FormatFileTime(lastWriteTime);
+    entry.date = DateOf(lastWriteTime);
     entry.kind = ListEntry::kFolder;
     entry.sortKey = MakeSortKey(name);
     m_entries.push_back(std::move(entry));
@@ -69,7 +79,7 @@ void ListEntryList::AddFile(const std::string& name, int64_t size, int64_t lastW
     ListEntry entry;
     entry.name = name;
     entry.link = UrlEncode(name);
-    entry.date = FormatFileTime(lastWriteTime);
+    entry.date = DateOf(lastWriteTime);
     entry.size = FormatNumberWithCommas(size);
     entry.kind = ListEntry::kFile;
     entry.sortKey = MakeSortKey(name);

@@ -37,8 +37,20 @@ public:
     int64_t GetTotalSize() const { return m_totalSize; }
 
 private:
+    // FormatFileTime, remembered for the page: files of a folder often share their times, and each
+    // conversion takes the C library's time-zone lock, which every connection thread wants.
+    std::string DateOf(int64_t lastWriteTime);
+
+    struct DateMemo {
+        int64_t time = 0;
+        bool set = false;
+        std::string text;
+    };
+    static constexpr size_t kDateMemoSize = 64;
+
     std::vector<ListEntry> m_entries;
     int64_t m_totalSize = 0;
+    DateMemo m_dates[kDateMemoSize];
 };
 
 // The key a name sorts by: its characters folded to lower case (every script that has case, not only

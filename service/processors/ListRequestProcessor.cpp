@@ -138,6 +138,7 @@ void ListRequestProcessor::SendPage(ListPage& page) {
         page.entries.Sort();
         for (ListEntry& entry : page.entries.TakeEntries()) {
             TextContent::Row row;
+            row.reserve(5);
             row.emplace("$name", HtmlEscape(entry.name));
             row.emplace("$link", std::move(entry.link));
             row.emplace("$date", std::move(entry.date));

@@ -27,8 +27,7 @@ std::string WithCrLf(std::string_view text) {
 } // namespace
 
 ServerLogSink::ServerLogSink(QuilloConfig& config, const std::string& programFolder, LogQueue& queue)
-    : m_config(config), m_queue(queue), m_dayFile(programFolder + "/Log"),
-      m_timeSource(&ServerLogSink::LocalTimeNow) {}
+    : m_config(config), m_queue(queue), m_dayFile(programFolder + "/Log") {}
 
 void ServerLogSink::SetAlertCallback(AlertCallback callback) {
     ScopedLock lock(m_alertLock);
@@ -37,7 +36,7 @@ void ServerLogSink::SetAlertCallback(AlertCallback callback) {
 
 void ServerLogSink::SetTimeSource(TimeSource source) {
     std::lock_guard<std::mutex> lock(m_fileLock);
-    m_timeSource = source ? std::move(source) : TimeSource(&ServerLogSink::LocalTimeNow);
+    m_timeSource = std::move(source);
 }
 
 void ServerLogSink::Install() {
@@ -53,14 +52,7 @@ void ServerLogSink::Uninstall() {
 }
 
 void ServerLogSink::OnTrace(void* context, int level, const char* text) {
-    static_cast<ServerLogSink*>(context)->WriteLog(level, Utf8ToWide(text != nullptr ? text : ""));
-}
-
-std::tm ServerLogSink::LocalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
+    static_cast<ServerLogSink*>(context)->WriteLog(level, std::string_view(text != nullptr ? text : ""));
 }
 
 std::string ServerLogSink::FormatPrefix(const std::tm& localTime) {
@@ -70,22 +62,50 @@ std::string ServerLogSink::FormatPrefix(const std::tm& localTime) {
     return prefix;
 }
 
+std::tm ServerLogSink::TimeOfEntry() {
+    if (m_timeSource) {
+        return m_timeSource();
+    }
+    // localtime_r takes the C library's time-zone lock; every thread logs, so convert once a second.
+    const std::time_t now = std::time(nullptr);
+    if (now != m_cachedSecond) {
+        localtime_r(&now, &m_cachedTime);
+        m_cachedSecond = now;
+    }
+    return m_cachedTime;
+}
+
 void ServerLogSink::WriteLog(int level, const std::u16string& text) {
-    std::u16string line;
+    WriteLog(level, std::string_view(WideToUtf8(text)));
+}
+
+void ServerLogSink::WriteLog(int level, std::string_view utf8Text) {
+    const bool toFile = level != LOG_DEBUG && m_config.writeLog.load();
+    std::tm now;
+    std::shared_ptr<FileDescriptor> file;
     {
         std::lock_guard<std::mutex> lock(m_fileLock);
-        const std::tm now = m_timeSource();
-        const std::string prefix = FormatPrefix(now);
-        line = Utf8ToWide(prefix) + text;
-        if (level != LOG_DEBUG && m_config.writeLog.load()) {
-            m_dayFile.Append(now, WithCrLf(prefix + WideToUtf8(text)));
+        now = TimeOfEntry();
+        if (toFile) {
+            file = m_dayFile.FileFor(now);
         }
     }
-    m_queue.Push(level, std::move(line));
+    const std::string prefix = FormatPrefix(now);
+    const std::u16string wide = Utf8ToWide(utf8Text);
+    if (file) {
+        // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, like the view shows them.
+        std::string record = WithCrLf(prefix + (IsValidUtf8(utf8Text) ? std::string(utf8Text) : WideToUtf8(wide)));
+        record.append("\r\n");
+        if (!DayLogFile::WriteRecord(*file, record)) {
+            std::lock_guard<std::mutex> lock(m_fileLock);
+            m_dayFile.Drop(file);
+        }
+    }
+    m_queue.Push(level, Utf8ToWide(prefix) + wide);
     if (level == LOG_ALERT) {
         ScopedLock lock(m_alertLock);
         if (m_alert) {
-            m_alert(text);
+            m_alert(wide);
         }
     }
 }

@@ -3,8 +3,10 @@
 // (when `writeLog` is on and the level is not 1) and to the log queue that the log view shows; a
 // LOG_ALERT entry is also handed, without the prefix, to the alert callback, which the shell installs to
 // show a message box on its GUI thread.
-// Owned by the server object. One lock guards the day file; another guards the alert callback, which is
-// called while that lock is held, so once SetAlertCallback returns the old callback is no longer in use.
+// Owned by the server object. One lock guards the day file's state, the time source and the cached local
+// time; it is held only to hand out the open file, and the line is written after it is released (the file
+// appends, so concurrent lines never mix). Another lock guards the alert callback, which is called while
+// that lock is held, so once SetAlertCallback returns the old callback is no longer in use.
 #pragma once
 
 #include "core/log/LogQueue.h"
@@ -15,6 +17,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace Vuxo {
 
@@ -25,7 +28,7 @@ public:
     // Receives the text of a LOG_ALERT entry. Called on the thread that logged; it must hand the text to
     // the GUI thread and return, and must not log itself.
     using AlertCallback = std::function<void(const std::u16string& text)>;
-    // The local time of an entry; tests give their own.
+    // The local time of an entry; tests give their own (none: the system clock).
     using TimeSource = std::function<std::tm()>;
 
     ServerLogSink(QuilloConfig& config, const std::string& programFolder,
@@ -42,18 +45,22 @@ public:
     static void OnTrace(void* context, int level, const char* text);
     // Writes one entry: file, queue, alert.
     void WriteLog(int level, const std::u16string& text);
+    void WriteLog(int level, std::string_view utf8Text);
 
-    // The local time now, as the default time source gives it.
-    static std::tm LocalTimeNow();
     // "[MM/DD hh:mm:ss] ".
     static std::string FormatPrefix(const std::tm& localTime);
 
 private:
+    // The entry's local time (the time source's, or the clock's, converted once a second); under the lock.
+    std::tm TimeOfEntry();
+
     QuilloConfig& m_config;
     LogQueue& m_queue;
     std::mutex m_fileLock;
     DayLogFile m_dayFile;
-    TimeSource m_timeSource;
+    TimeSource m_timeSource; // empty: the clock
+    std::time_t m_cachedSecond = -1;
+    std::tm m_cachedTime{};
     CriticalSection m_alertLock;
     AlertCallback m_alert;
     bool m_installed = false;

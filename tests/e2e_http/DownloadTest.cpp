@@ -78,10 +78,14 @@ TEST_F(DownloadTest, DownloadsKeepTheConnectionForTheNextRequest) {
         EXPECT_EQ(r.body, Pattern(100));
         EXPECT_FALSE(r.HasHeader("Connection"));
     }
-    // A page has no length: the connection closes after it.
+    // A page carries its length too, so the connection goes on after it.
     client.SendGet("/pub/");
-    EXPECT_EQ(client.ReadResponse().status, 200);
-    EXPECT_TRUE(client.ServerClosed());
+    HttpResponse page = client.ReadResponse();
+    EXPECT_EQ(page.status, 200);
+    EXPECT_EQ(page.Header("Content-Length"), std::to_string(page.body.size()));
+    EXPECT_FALSE(page.HasHeader("Connection"));
+    client.SendGet("/pub/hundred.txt");
+    EXPECT_EQ(client.ReadResponse().body, Pattern(100));
 }
 
 TEST_F(DownloadTest, LargeFileArrivesWhole) {

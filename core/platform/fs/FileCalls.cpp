@@ -26,6 +26,9 @@ int OpenFlags(const FileOpenRequest& request) {
     if (request.create) {
         flags |= O_CREAT;
     }
+    if (request.append) {
+        flags |= O_APPEND;
+    }
     return flags;
 }
 

@@ -20,6 +20,7 @@ struct FileOpenRequest {
     FileAccess access = FileAccess::Read;
     bool create = false;   // create the file when it is missing
     bool truncate = false; // empty it once the share lock is held
+    bool append = false;   // every write goes to the end, even from several threads at once
     FileShare share = FileShare::Shared;
 };
 

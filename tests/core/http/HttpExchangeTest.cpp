@@ -109,6 +109,32 @@ TEST(HttpResponse, RequestsSentAheadAreAnsweredInTurn) {
                       "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection:close\r\n\r\nlast");
 }
 
+TEST(HttpResponse, AClientThatSaysItClosesGetsTheEndOfTheStream) {
+    // The handler asks to keep every connection; the client's word decides.
+    FunctionHandler handler([](HttpRequest& r) {
+        r.BeginResponse(200, "OK");
+        r.SendHeader("Content-Length", "1");
+        r.SetKeepAlive();
+        r.Write("x");
+    });
+    RunningServer s(handler);
+    const std::string closing = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection:close\r\n\r\nx";
+    for (const char* request : {"GET /a HTTP/1.1\r\nConnection: close\r\n\r\n",
+                                "GET /a HTTP/1.1\r\nconnection: Upgrade ,\tClose\r\n\r\n",
+                                "GET /a HTTP/1.0\r\n\r\n", "GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"}) {
+        SCOPED_TRACE(request);
+        EXPECT_EQ(Exchange(s.Port(), request), closing); // Exchange reads until the server closes
+    }
+    // Other tokens keep the connection: a second request is answered on it.
+    const std::string kept = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx";
+    TCPSocket client;
+    Connect(client, s.Port());
+    SendText(client, "GET /a HTTP/1.1\r\nConnection: keep-alive, closed\r\n\r\n");
+    EXPECT_EQ(ReadExactly(client, kept.size()), kept);
+    SendText(client, "GET /b HTTP/1.1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(ReadUntilClosed(client), closing);
+}
+
 TEST(HttpResponse, ARequestWithAnUnreadBodyIsNotFollowedByAnother) {
     FunctionHandler handler([](HttpRequest& r) {
         r.SetKeepAlive();

@@ -56,11 +56,28 @@ TEST(TextContent, LookupTriesTheCurrentRowThenTheVariables) {
     EXPECT_EQ(content.RowCount("$name"), 0);
 }
 
+TEST(TextContent, ARowKeepsTheFirstValueOfANameAsAMapWould) {
+    TextContent::Row row{{"$a", "1"}, {"$b", "2"}, {"$a", "3"}};
+    EXPECT_EQ(row.size(), 2u);
+    EXPECT_FALSE(row.emplace("$b", "4").second);
+    EXPECT_TRUE(row.emplace("$c", "5").second);
+    TextContent content;
+    content.SetValue("$d", "outside");
+    content.AddRow("$l", row);
+    ASSERT_TRUE(content.SelectRow("$l", 0));
+    std::string value;
+    for (const auto& [name, expected] : {std::pair{"$a", "1"}, {"$b", "2"}, {"$c", "5"}, {"$d", "outside"}}) {
+        ASSERT_TRUE(content.GetValue(name, value)) << name;
+        EXPECT_EQ(value, expected) << name;
+    }
+    EXPECT_FALSE(content.GetValue("$", value)); // no prefix matching
+}
+
 TEST(TextContent, AddRowCopiesAndKeepsTheCurrentRowValid) {
     TextContent content;
     TextContent::Row row{{"$v", "0"}};
     content.AddRow("$l", row);
-    row["$v"] = "changed";
+    row = TextContent::Row{{"$v", "changed"}};
     ASSERT_TRUE(content.SelectRow("$l", 0));
     for (int i = 1; i < 1000; ++i) { // forces the row storage to move several times
         content.AddRow("$l", {{"$v", std::to_string(i)}});

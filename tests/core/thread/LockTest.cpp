@@ -60,6 +60,38 @@ TEST(CriticalSection, SerialisesIncrementsFromManyThreads) {
     EXPECT_EQ(counter, 8 * 20000);
 }
 
+TEST(CriticalSection, WaitersThatFellAsleepAreAllWokenInTurn) {
+    // The holder keeps the section far longer than any spin, so the others sleep; every one of them
+    // must be woken by a later Unlock, and re-entry by a woken thread must still count.
+    Vuxo::CriticalSection section;
+    std::atomic<int> done{0};
+    long inside = 0;
+    std::vector<std::thread> threads;
+    section.Lock();
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                Vuxo::ScopedLock outer(section);
+                Vuxo::ScopedLock inner(section);
+                ++inside;
+                if (i % 10 == 0) {
+                    std::this_thread::sleep_for(1ms); // long holds keep the others asleep
+                }
+            }
+            done.fetch_add(1);
+        });
+    }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(done.load(), 0);
+    section.Unlock();
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(done.load(), 6);
+    EXPECT_EQ(inside, 6 * 50);
+    EXPECT_TRUE(TryLockElsewhere(section));
+}
+
 TEST(StopEvent, StaysSetUntilResetAndWakesEveryWaiter) {
     Vuxo::StopEvent event;
     EXPECT_FALSE(event.IsSet());

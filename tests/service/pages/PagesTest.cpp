@@ -48,6 +48,13 @@ Answer Split(const std::string& text) {
     }
     answer.head = text.substr(0, end + 2);
     answer.body = text.substr(end + 4);
+    // Every page carries its length; the heads compared below leave it out.
+    const std::string lengthLine = "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
+    const size_t length = answer.head.find(lengthLine);
+    EXPECT_NE(length, std::string::npos) << answer.head;
+    if (length != std::string::npos) {
+        answer.head.erase(length, lengthLine.size());
+    }
     std::istringstream lines(answer.body);
     std::string line;
     while (std::getline(lines, line)) {
@@ -75,7 +82,9 @@ protected:
     Pages() : handler([this](HttpRequest& request) { page(request); }), server(handler) {}
 
     Answer Get(const std::string& target, const std::string& extraHeaders = "") {
-        return Split(Exchange(server.Port(), "GET " + target + " HTTP/1.1\r\n" + extraHeaders + "\r\n"));
+        // The client closes, so the page ends with the connection.
+        return Split(Exchange(server.Port(),
+                              "GET " + target + " HTTP/1.1\r\n" + extraHeaders + "Connection: close\r\n\r\n"));
     }
 
     FixedPortServer pageServer;
