@@ -44,6 +44,16 @@ TEST_F(ReporterTest, ForwardsEveryReportUnderItsOwnKey) {
     EXPECT_EQ(record.download.totalSize, 1000);
     EXPECT_EQ(record.download.position, 100);
     EXPECT_EQ(clock.SleepCount(), 0) << "no limit: no pause";
+
+    // The three texts of a new request in one report, on a transfer of its own.
+    TransferStatusReporter next(&aggregator);
+    next.SetRequestTexts("/g", "10.0.0.2", "");
+    const std::vector<TransferRecord>& both = aggregator.TakeSnapshot();
+    ASSERT_EQ(both.size(), 2u);
+    const TransferRecord& added = both[0].key == next.Key() ? both[0] : both[1];
+    EXPECT_EQ(added.key, next.Key());
+    EXPECT_EQ(added.request + "|" + added.peerAddress + "|" + added.userName, "/g|10.0.0.2|");
+    EXPECT_TRUE(added.changed);
 }
 
 TEST_F(ReporterTest, LeavesTheAggregatorWhenDestroyedDetachedOrMoved) {
