@@ -19,6 +19,7 @@ struct FindFileIterator::Search {
             current = FindFileData{};
             current.name = std::move(entry.name);
             current.kind = entry.kind;
+            current.isLink = entry.isLink;
             PathInfo info;
             if (reader.QueryEntry(current.name, info)) {
                 current.kind = info.kind;

@@ -22,6 +22,7 @@ struct FindFileData {
     PathKind kind = PathKind::Missing; // Missing for a link whose target is gone
     int64_t size = 0;                  // bytes of a regular file, 0 for anything else
     int64_t lastWriteTime = 0;         // seconds since 1970-01-01 UTC, 0 when unknown
+    bool isLink = false;               // a symbolic link (kind, size and time are its target's)
 
     bool IsDirectory() const { return kind == PathKind::Directory; }
     bool IsRegularFile() const { return kind == PathKind::Regular; }

@@ -13,13 +13,13 @@ namespace Vuxo {
 CArchiveStream::CArchiveStream(CorvantaRequestProcessor& processor)
     : m_block(kArchiveBlockSize), m_processor(processor) {}
 
-void CArchiveStream::AddRoot(const std::string& base) {
-    m_roots.push_back(base);
+void CArchiveStream::AddRoot(Root root) {
+    m_roots.push_back(std::move(root));
     ++m_rootIndex;
 }
 
 bool CArchiveStream::AddFile(const std::string& name, const std::string& base) {
-    AddRoot(base);
+    AddRoot(Root{base, name, {}});
     EntryStatus status;
     if (!GetEntryStatus(base + name, status) || status.isDirectory) {
         return false;
@@ -27,8 +27,12 @@ bool CArchiveStream::AddFile(const std::string& name, const std::string& base) {
     return AddEntry(name, status);
 }
 
-bool CArchiveStream::AddFolder(const std::string& name, const std::string& base) {
-    AddRoot(base);
+bool CArchiveStream::AddFolder(const std::string& name, const std::string& base, const std::string& virtualPath) {
+    std::string virtualFolder = virtualPath;
+    while (!virtualFolder.empty() && virtualFolder.back() == '/') {
+        virtualFolder.pop_back();
+    }
+    AddRoot(Root{base, name, std::move(virtualFolder)});
     std::string rel = name;
     if (!rel.empty() && rel.back() == '/') {
         rel.pop_back();
@@ -57,12 +61,22 @@ bool CArchiveStream::WalkFolder(const std::string& rel, FolderAncestry& ancestry
     for (const DirectoryEntry& entry : listing.ReadEntries()) {
         if (entry.status.isDirectory) {
             WalkFolder(prefix + entry.name, ancestry); // an unreadable sub-folder is skipped
-        } else {
+        } else if (!entry.status.throughLink || HostResolves(prefix + entry.name)) {
             AddEntry(prefix + entry.name, entry.status);
         }
     }
     ancestry.Leave();
     return true;
+}
+
+bool CArchiveStream::HostResolves(const std::string& rel) {
+    const Root& root = m_roots.at(static_cast<size_t>(m_rootIndex));
+    if (root.virtualPath.empty()) {
+        return false;
+    }
+    // rel starts with the root's name (or is below the root itself when the name is empty).
+    const std::string below = root.name.empty() ? "/" + rel : rel.substr(std::min(root.name.size(), rel.size()));
+    return m_processor.GetLocalPath((root.virtualPath + below).c_str()) != nullptr;
 }
 
 void CArchiveStream::DescribeEntry(ArchiveEntry& entry, const std::string& rel,
@@ -78,7 +92,7 @@ void CArchiveStream::DescribeEntry(ArchiveEntry& entry, const std::string& rel,
 }
 
 std::string CArchiveStream::GetEntryPath(int rootIndex, const std::string& rel) const {
-    return m_roots.at(static_cast<size_t>(rootIndex)) + rel;
+    return m_roots.at(static_cast<size_t>(rootIndex)).base + rel;
 }
 
 void CArchiveStream::ReportChangedFile(const std::string& path) {
@@ -147,7 +161,7 @@ void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
         const std::string base = slash == std::string::npos ? std::string() : local.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? local : local.substr(slash + 1);
         if (status.isDirectory) {
-            stream.AddFolder(name, base);
+            stream.AddFolder(name, base, selected.path);
         } else {
             stream.AddFile(name, base);
         }

@@ -43,8 +43,12 @@ public:
 
     // A selected folder `name` inside the local folder `base` (which ends with "/"). An empty name
     // walks `base` itself without an entry of its own. False when nothing could be taken.
-    bool AddFolder(const std::string& name, const std::string& base);
-    // A selected file `name` inside the local folder `base`.
+    // `virtualPath` is the folder's path on the server ("share/dir/name"): a file that the walk reaches
+    // through a symbolic link is taken only when the host resolves its path there, so that an archive
+    // never holds what a download of that file would be refused (a link leading out of the share).
+    // Without a virtual path such files are left out.
+    bool AddFolder(const std::string& name, const std::string& base, const std::string& virtualPath = {});
+    // A selected file `name` inside the local folder `base` (the host resolved it already).
     bool AddFile(const std::string& name, const std::string& base);
 
     // The exact length of the archive WriteAll writes.
@@ -79,12 +83,20 @@ protected:
     std::vector<char> m_block;
 
 private:
+    struct Root {
+        std::string base;        // local folder of the selected entry, with "/"
+        std::string name;        // the selected entry's local name: the first part of its entries' rel
+        std::string virtualPath; // the selected entry's path on the server, "" when not known
+    };
+
     bool WalkFolder(const std::string& rel, FolderAncestry& ancestry);
-    void AddRoot(const std::string& base);
+    void AddRoot(Root root);
+    // Whether the host resolves the entry `rel` of the current root (a file reached through a link).
+    bool HostResolves(const std::string& rel);
 
     CorvantaRequestProcessor& m_processor;
     int m_rootIndex = -1;
-    std::vector<std::string> m_roots;
+    std::vector<Root> m_roots;
 };
 
 // The archive request flow's first step: every selected entry the host can resolve goes into the stream,

@@ -69,13 +69,15 @@ std::vector<DirectoryEntry> DirectoryListing::ReadEntries() {
         if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;
         }
-        if (S_ISLNK(st.st_mode)) {
+        const bool link = S_ISLNK(st.st_mode);
+        if (link) {
             if (::fstatat(fd, name.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) {
                 continue; // a dangling link, or a link to a folder, FIFO or device
             }
         }
         DirectoryEntry entry;
         entry.name = name;
+        entry.status.throughLink = link;
         if (FillStatus(st, entry.status)) {
             entries.push_back(std::move(entry));
         }

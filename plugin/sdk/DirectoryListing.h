@@ -19,6 +19,7 @@ struct EntryStatus {
     unsigned mode = 0;    // st_mode
     dev_t device = 0;
     ino_t inode = 0;
+    bool throughLink = false; // a listed entry reached through a symbolic link
 };
 
 // The status of a regular file or folder, following symbolic links. False for anything else or when

@@ -86,7 +86,7 @@ void ListRequestProcessor::Answer() {
             page.canUpload = mounts.GetMountIdentity(mountName, id, isDirectory) && m_rights.CanUpload();
             page.localPath = mounts.GetLocalPath(path);
             if (!page.localPath.empty()) {
-                CollectFolder(page.localPath, page.entries);
+                CollectFolder(path, page.localPath, page.entries);
             }
         }
         SendPage(page);
@@ -114,10 +114,15 @@ void ListRequestProcessor::CollectShares(ListEntryList& entries) const {
     }
 }
 
-void ListRequestProcessor::CollectFolder(const std::string& localPath, ListEntryList& entries) const {
+void ListRequestProcessor::CollectFolder(const std::string& requestPath, const std::string& localPath,
+                                         ListEntryList& entries) const {
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
+    const MountManager& mounts = m_server.GetMountManager();
     for (const FindFileData& entry : FindFileRange(localPath)) {
         if (entry.IsHidden() && !showHidden) {
+            continue;
+        }
+        if (entry.isLink && mounts.GetLocalPath(requestPath + entry.name).empty()) {
             continue;
         }
         // Only what can be opened is listed: folders and regular files (no FIFO, device or dangling link).

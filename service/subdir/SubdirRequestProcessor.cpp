@@ -92,7 +92,7 @@ void SubdirRequestProcessor::Process(HttpRequest& request, bool mayList) {
         return;
     }
     const std::string localPath = m_server.GetMountManager().GetLocalPath(path);
-    if (localPath.empty() || !AddFolderRows(localPath, content)) {
+    if (localPath.empty() || !AddFolderRows(path, localPath, content)) {
         SendNotFound();
         return;
     }
@@ -117,7 +117,8 @@ void SubdirRequestProcessor::AddShareRows(TextContent& content) const {
     }
 }
 
-bool SubdirRequestProcessor::AddFolderRows(const std::string& localPath, TextContent& content) const {
+bool SubdirRequestProcessor::AddFolderRows(const std::string& requestPath, const std::string& localPath,
+                                           TextContent& content) const {
     PathInfo info;
     if (!QueryPath(localPath, info)) {
         return true; // nothing there: an empty list
@@ -126,10 +127,15 @@ bool SubdirRequestProcessor::AddFolderRows(const std::string& localPath, TextCon
         return false;
     }
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
+    const std::string folder = requestPath.empty() || requestPath.back() == '/' ? requestPath : requestPath + "/";
     for (const FindFileData& entry : FindFileRange(localPath)) {
-        if (entry.IsDirectory() && (showHidden || !entry.IsHidden())) {
-            AddRow(content, entry.name);
+        if (!entry.IsDirectory() || (!showHidden && entry.IsHidden())) {
+            continue;
         }
+        if (entry.isLink && m_server.GetMountManager().GetLocalPath(folder + entry.name).empty()) {
+            continue; // it leads out of the share: opening it would be refused
+        }
+        AddRow(content, entry.name);
     }
     return true;
 }

@@ -97,6 +97,26 @@ TEST_F(HostilePathTest, LinksThatStayInsideWork) {
     EXPECT_EQ(HttpGet(fixture.Port(), "/pub/inside.txt").body, "inside");
 }
 
+TEST_F(HostilePathTest, PagesListNoLinkThatLeadsOut) {
+    // What would be refused is not offered: not on the folder pages, not in the path bar's folder menu.
+    const HttpResponse top = HttpGet(fixture.Port(), "/pub/");
+    ASSERT_EQ(top.status, 200);
+    EXPECT_NE(top.body.find("link-in.txt"), std::string::npos);
+    EXPECT_NE(top.body.find("inside.txt"), std::string::npos);
+    EXPECT_EQ(top.body.find("link-out.txt"), std::string::npos);
+    EXPECT_EQ(top.body.find("dir-out"), std::string::npos);
+    const HttpResponse sub = HttpGet(fixture.Port(), "/pub/sub/");
+    ASSERT_EQ(sub.status, 200);
+    EXPECT_EQ(sub.body.find("relative-out.txt"), std::string::npos);
+    std::filesystem::create_directories(pub + "/sub/kept");
+    std::filesystem::create_symlink(pub + "/sub/kept", pub + "/link-dir-in");
+    const HttpResponse menu = HttpGet(fixture.Port(), "/pub/?action=Subdir");
+    ASSERT_EQ(menu.status, 200);
+    EXPECT_NE(menu.body.find("sub"), std::string::npos);
+    EXPECT_NE(menu.body.find("link-dir-in"), std::string::npos);
+    EXPECT_EQ(menu.body.find("dir-out"), std::string::npos);
+}
+
 TEST_F(HostilePathTest, MalformedPathsAreRefusedAsMissing) {
     for (const char* target : {"/pub/%c0%ae%c0%ae/secret.txt", "/pub/inside.txt%00", "/pub/%ff.txt"}) {
         SCOPED_TRACE(target);

@@ -147,6 +147,26 @@ TEST_F(ArchiveTest, SelectionsThatLeaveTheShareAddNothing) {
     EXPECT_NE(root.status, 0);
 }
 
+TEST_F(ArchiveTest, LinksInsideASelectedFolderAreTakenOnlyWhenTheyStayInTheShare) {
+    // A download of a link that leads out of the share is refused; an archive must not carry it either.
+    std::filesystem::create_symlink(fixture.OutsideFolder() + "/secret.txt", pub + "/사진/link-out.txt");
+    std::filesystem::create_symlink(pub + "/notes.txt", pub + "/사진/link-in.txt");
+    std::filesystem::create_symlink("../../notes.txt", pub + "/사진/하위/relative-in.txt");
+    for (const char* plugin : {"Mevrin", "Vondel"}) {
+        SCOPED_TRACE(plugin);
+        const std::string archive = work.Path(std::string("links-") + plugin);
+        Archive(plugin, {"사진/"}, archive);
+        const std::string bytes = ReadFile(archive);
+        EXPECT_EQ(bytes.find("outside secret"), std::string::npos);
+        EXPECT_EQ(bytes.find("link-out"), std::string::npos);
+        EXPECT_NE(bytes.find("link-in.txt"), std::string::npos);
+        EXPECT_NE(bytes.find("relative-in.txt"), std::string::npos);
+    }
+    const std::string zip = work.Path("links-Mevrin");
+    EXPECT_EQ(RunCommand("unzip -t " + ShellQuote(zip)).exitCode, 0);
+    EXPECT_EQ(RunCommand("unzip -p " + ShellQuote(zip) + " '*link-in.txt'").output, "plain notes\n");
+}
+
 class LargeArchiveTest : public ArchiveTest {
 protected:
     static constexpr uint64_t kFourGiBPlusOne = (uint64_t{1} << 32) + 1;

@@ -45,6 +45,7 @@ bool DirectoryReader::Next(DirectoryEntry& entry) {
         return false;
     }
     entry.name = record->d_name;
+    entry.isLink = record->d_type == DT_LNK;
     switch (record->d_type) {
     case DT_REG:
         entry.kind = PathKind::Regular;
@@ -54,6 +55,12 @@ bool DirectoryReader::Next(DirectoryEntry& entry) {
         break;
     case DT_LNK:
     case DT_UNKNOWN: {
+        if (record->d_type == DT_UNKNOWN) {
+            // A file system that does not tell the type: ask whether the entry itself is a link.
+            struct stat own {};
+            entry.isLink = ::fstatat(::dirfd(m_stream.get()), entry.name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           S_ISLNK(own.st_mode);
+        }
         PathInfo info;
         QueryEntry(entry.name, info);
         entry.kind = info.kind;

@@ -13,6 +13,7 @@ namespace Vuxo {
 struct DirectoryEntry {
     std::string name;
     PathKind kind = PathKind::Other; // links are followed; Missing for a dangling link
+    bool isLink = false;             // the entry itself is a symbolic link
 };
 
 class DirectoryReader {
