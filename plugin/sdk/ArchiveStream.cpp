@@ -32,11 +32,11 @@ bool CArchiveStream::AddFolder(const std::string& name, const std::string& base,
     while (!virtualFolder.empty() && virtualFolder.back() == '/') {
         virtualFolder.pop_back();
     }
-    AddRoot(Root{base, name, std::move(virtualFolder)});
     std::string rel = name;
     if (!rel.empty() && rel.back() == '/') {
         rel.pop_back();
     }
+    AddRoot(Root{base, rel, std::move(virtualFolder)});
     return AddDirectory(rel);
 }
 
