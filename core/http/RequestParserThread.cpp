@@ -126,10 +126,10 @@ int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
             // by the socket's own time-out; when that is no longer than the header's, the separate wait
             // (one more system call per request) is not needed.
             const int socketTimeout = m_socket.GetReceiveTimeoutMs();
-            const bool receiveEndsInTime = filled == 0 && socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
-            if (remaining <= 0 ||
-                (!receiveEndsInTime &&
-                 !m_socket.WaitReadable(static_cast<int>(std::min<int64_t>(remaining, INT32_MAX))))) {
+            const bool receiveEndsInTime =
+                filled == 0 && socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
+            if (remaining <= 0 || (!receiveEndsInTime && !m_socket.WaitReadable(static_cast<int>(
+                                                             std::min<int64_t>(remaining, INT32_MAX))))) {
                 throw socket_exception::FromCode(Net::kErrTimedOut);
             }
             received = m_socket.Receive(buffer + filled, kHeaderLimit - filled);

@@ -3,10 +3,10 @@
 #include "core/net/SocketError.h"
 #include "core/text/StringHelpers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <algorithm>
 
 namespace Vuxo {
 

@@ -27,7 +27,8 @@ bool CArchiveStream::AddFile(const std::string& name, const std::string& base) {
     return AddEntry(name, status);
 }
 
-bool CArchiveStream::AddFolder(const std::string& name, const std::string& base, const std::string& virtualPath) {
+bool CArchiveStream::AddFolder(const std::string& name, const std::string& base,
+                               const std::string& virtualPath) {
     std::string virtualFolder = virtualPath;
     while (!virtualFolder.empty() && virtualFolder.back() == '/') {
         virtualFolder.pop_back();
@@ -75,7 +76,8 @@ bool CArchiveStream::HostResolves(const std::string& rel) {
         return false;
     }
     // rel starts with the root's name (or is below the root itself when the name is empty).
-    const std::string below = root.name.empty() ? "/" + rel : rel.substr(std::min(root.name.size(), rel.size()));
+    const std::string below =
+        root.name.empty() ? "/" + rel : rel.substr(std::min(root.name.size(), rel.size()));
     return m_processor.GetLocalPath((root.virtualPath + below).c_str()) != nullptr;
 }
 

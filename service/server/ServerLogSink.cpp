@@ -93,8 +93,9 @@ void ServerLogSink::WriteLog(int level, std::string_view utf8Text) {
     const std::string prefix = FormatPrefix(now);
     const std::u16string wide = Utf8ToWide(utf8Text);
     if (file) {
-        // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, like the view shows them.
-        std::string record = WithCrLf(prefix + (IsValidUtf8(utf8Text) ? std::string(utf8Text) : WideToUtf8(wide)));
+        // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, as in the view.
+        std::string record =
+            WithCrLf(prefix + (IsValidUtf8(utf8Text) ? std::string(utf8Text) : WideToUtf8(wide)));
         record.append("\r\n");
         if (!DayLogFile::WriteRecord(*file, record)) {
             std::lock_guard<std::mutex> lock(m_fileLock);

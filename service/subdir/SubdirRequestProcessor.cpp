@@ -127,7 +127,8 @@ bool SubdirRequestProcessor::AddFolderRows(const std::string& requestPath, const
         return false;
     }
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
-    const std::string folder = requestPath.empty() || requestPath.back() == '/' ? requestPath : requestPath + "/";
+    const std::string folder =
+        requestPath.empty() || requestPath.back() == '/' ? requestPath : requestPath + "/";
     for (const FindFileData& entry : FindFileRange(localPath)) {
         if (!entry.IsDirectory() || (!showHidden && entry.IsHidden())) {
             continue;

@@ -39,7 +39,8 @@ private:
     void AddShareRows(TextContent& content) const;
     // False when the path names something that is not a folder.
     // `requestPath` names the folder (with its trailing "/"); links leading out of the share are left out.
-    bool AddFolderRows(const std::string& requestPath, const std::string& localPath, TextContent& content) const;
+    bool AddFolderRows(const std::string& requestPath, const std::string& localPath,
+                       TextContent& content) const;
     void SendList(const char* contentType, TextContent& content);
     void SendNotFound();
 

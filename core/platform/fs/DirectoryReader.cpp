@@ -58,8 +58,9 @@ bool DirectoryReader::Next(DirectoryEntry& entry) {
         if (record->d_type == DT_UNKNOWN) {
             // A file system that does not tell the type: ask whether the entry itself is a link.
             struct stat own {};
-            entry.isLink = ::fstatat(::dirfd(m_stream.get()), entry.name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           S_ISLNK(own.st_mode);
+            entry.isLink =
+                ::fstatat(::dirfd(m_stream.get()), entry.name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(own.st_mode);
         }
         PathInfo info;
         QueryEntry(entry.name, info);

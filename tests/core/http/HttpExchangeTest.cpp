@@ -119,9 +119,10 @@ TEST(HttpResponse, AClientThatSaysItClosesGetsTheEndOfTheStream) {
     });
     RunningServer s(handler);
     const std::string closing = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection:close\r\n\r\nx";
-    for (const char* request : {"GET /a HTTP/1.1\r\nConnection: close\r\n\r\n",
-                                "GET /a HTTP/1.1\r\nconnection: Upgrade ,\tClose\r\n\r\n",
-                                "GET /a HTTP/1.0\r\n\r\n", "GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"}) {
+    for (const char* request :
+         {"GET /a HTTP/1.1\r\nConnection: close\r\n\r\n",
+          "GET /a HTTP/1.1\r\nconnection: Upgrade ,\tClose\r\n\r\n", "GET /a HTTP/1.0\r\n\r\n",
+          "GET /a HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"}) {
         SCOPED_TRACE(request);
         EXPECT_EQ(Exchange(s.Port(), request), closing); // Exchange reads until the server closes
     }

@@ -83,8 +83,8 @@ protected:
 
     Answer Get(const std::string& target, const std::string& extraHeaders = "") {
         // The client closes, so the page ends with the connection.
-        return Split(Exchange(server.Port(),
-                              "GET " + target + " HTTP/1.1\r\n" + extraHeaders + "Connection: close\r\n\r\n"));
+        return Split(Exchange(server.Port(), "GET " + target + " HTTP/1.1\r\n" + extraHeaders +
+                                                 "Connection: close\r\n\r\n"));
     }
 
     FixedPortServer pageServer;
