@@ -1,5 +1,7 @@
 #include "core/thread/AThread.h"
 
+#include "core/platform/crash/SignalStack.h"
+
 #include <system_error>
 
 AThread::~AThread() {
@@ -26,6 +28,8 @@ bool AThread::Start() {
 }
 
 void AThread::Main() {
+    // A stack overflow on this thread can still be reported: the handler runs on a stack of its own.
+    const Vuxo::Crash::SignalStack signalStack;
     m_runningId.store(std::this_thread::get_id());
     Run();
     // Cleared before the thread ends, so a later thread that reuses this id is never taken for this one.

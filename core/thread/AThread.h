@@ -4,6 +4,7 @@
 // killed and never delete themselves. A subclass whose Run() uses its own members must call Stop() in its
 // own destructor: by the time ~AThread runs, the subclass part is already gone. An object is never
 // destroyed from its own Run().
+// Each thread runs with a signal stack of its own, so the crash reporter also reports a stack overflow.
 // Start/Stop are serialised by an internal mutex; IsRunning and the stop event may be used from any thread.
 #pragma once
 
