@@ -6,6 +6,7 @@
 #include "core/transfer/GuiTransferStatusAggregator.h"
 #include "res/BuiltinResources.h"
 #include "service/config/QuilloConfig.h"
+#include "shell/app/CrashNotice.h"
 #include "shell/app/SignalPipe.h"
 #include "shell/app/SingleInstance.h"
 #include "shell/frame/MainFrame.h"
@@ -59,6 +60,11 @@ int RunProgram(int& argc, char** argv) {
     // Sends use MSG_NOSIGNAL; a peer that goes away must never end the program.
     std::signal(SIGPIPE, SIG_IGN);
     SetWorkingDirToProgramFolder();
+    if (const auto report = FindCrashNoticeReport(argc, argv)) {
+        return RunCrashNotice(argc, argv, *report);
+    }
+    // From here on a fault, an abort or an uncaught exception leaves a report in Error/.
+    ArmCrashReporter();
     RegisterBuiltinResources();
     QuilloConfig& config = QuilloConfig::GetInstance();
 
