@@ -48,26 +48,24 @@ void Section(Utf16Writer& out, const char* name) {
     out.Text(kRule).Text(" ").Text(name).Text(" \r\n").Text(kRule);
 }
 
-uint64_t InstructionPointer(const Failure& failure) {
 #if defined(__x86_64__)
-    if (failure.context != nullptr) {
-        return static_cast<uint64_t>(
-            static_cast<const ucontext_t*>(failure.context)->uc_mcontext.gregs[REG_RIP]);
-    }
+constexpr int kInstructionRegister = REG_RIP;
+constexpr int kSegmentRegister = REG_CSGSFS;
+#else
+constexpr int kInstructionRegister = -1; // no register of another machine is read
+constexpr int kSegmentRegister = -1;
 #endif
-    (void)failure;
-    return 0;
-}
 
-uint64_t CodeSegment(const Failure& failure) {
+// A register of the failure's context; 0 without one.
+uint64_t ContextRegister(const Failure& failure, int index) {
 #if defined(__x86_64__)
-    if (failure.context != nullptr) {
+    if (failure.context != nullptr && index >= 0) {
         return static_cast<uint64_t>(
-                   static_cast<const ucontext_t*>(failure.context)->uc_mcontext.gregs[REG_CSGSFS]) &
-               0xFFFF;
+            static_cast<const ucontext_t*>(failure.context)->uc_mcontext.gregs[index]);
     }
 #endif
     (void)failure;
+    (void)index;
     return 0;
 }
 
@@ -87,57 +85,53 @@ void ModuleAt(uint64_t address, FixedText& out) {
     out.Append("Unknown");
 }
 
+// "a/bb/cc" or "a:bb:cc": a date or a time of the header, the first part `firstDigits` wide.
+void WriteTriple(Utf16Writer& out, int first, int firstDigits, int second, int third, const char* separator) {
+    out.Decimal(static_cast<uint64_t>(first), firstDigits)
+        .Text(separator)
+        .Decimal(static_cast<uint64_t>(second), 2);
+    out.Text(separator).Decimal(static_cast<uint64_t>(third), 2);
+}
+
 void WriteHeader(Utf16Writer& out, const ReportHeader& header) {
     const unsigned char bom[2] = {0xFF, 0xFE};
-    out.Raw(bom, 2).Text(kDoubleRule).Text(header.title).Text("\r\n\r\n");
-    out.Text("Time  ")
-        .Decimal(header.year, 4)
-        .Text("/")
-        .Decimal(header.month, 2)
-        .Text("/")
-        .Decimal(header.day, 2);
-    out.Text(" ")
-        .Decimal(header.hour, 2)
-        .Text(":")
-        .Decimal(header.minute, 2)
-        .Text(":")
-        .Decimal(header.second, 2);
-    out.Text("\r\nPath  ")
-        .Text(OrUnknown(header.programPath))
-        .Text("\r\nOS    ")
-        .Text(OrUnknown(header.osName));
-    out.Text("\r\n").Text(kDoubleRule).Text("\r\n");
+    out.Raw(bom, 2).Text(kDoubleRule).Text(header.title).Text("\r\n\r\nTime  ");
+    WriteTriple(out, header.year, 4, header.month, header.day, "/");
+    out.Text(" ");
+    WriteTriple(out, header.hour, 2, header.minute, header.second, ":");
+    out.Text("\r\nPath  ").Text(OrUnknown(header.programPath));
+    out.Text("\r\nOS    ").Text(OrUnknown(header.osName)).Text("\r\n").Text(kDoubleRule).Text("\r\n");
+}
+
+// "Signal SIGSEGV (11), code SEGV_MAPERR (1)"; a code without a name is given as its number only.
+void WriteSignalLine(Utf16Writer& out, int signal, int signalCode) {
+    out.Text("Signal ")
+        .Text(SignalName(signal))
+        .Text(" (")
+        .Decimal(static_cast<uint64_t>(signal))
+        .Text("), code ");
+    if (const char* codeName = SignalCodeName(signal, signalCode)) {
+        out.Text(codeName).Text(" ");
+    }
+    const int64_t code = signalCode;
+    out.Text(code < 0 ? "(-" : "(").Decimal(static_cast<uint64_t>(code < 0 ? -code : code)).Text(")\r\n");
 }
 
 void WriteSummary(Utf16Writer& out, const Failure& failure) {
     Section(out, "Summary");
     char module[256];
     FixedText moduleName(module, sizeof module);
-    const uint64_t instruction = InstructionPointer(failure);
+    const uint64_t instruction = ContextRegister(failure, kInstructionRegister);
     ModuleAt(instruction, moduleName);
     out.Text(ExceptionName(failure.code)).Text(" (0x").Hex(failure.code, 8).Text(") in module ");
     out.Text(moduleName.Get())
         .Text(" at ")
-        .Hex(CodeSegment(failure), 4)
+        .Hex(ContextRegister(failure, kSegmentRegister) & 0xFFFF, 4)
         .Text(":")
         .Hex(instruction, kAddressDigits);
     out.Text("\r\n");
     if (failure.signal != 0) {
-        out.Text("Signal ")
-            .Text(SignalName(failure.signal))
-            .Text(" (")
-            .Decimal(static_cast<uint64_t>(failure.signal));
-        out.Text("), code ");
-        if (const char* codeName = SignalCodeName(failure.signal, failure.signalCode)) {
-            out.Text(codeName).Text(" ");
-        }
-        out.Text("(");
-        if (failure.signalCode < 0) {
-            out.Text("-");
-        }
-        const int64_t magnitude =
-            failure.signalCode < 0 ? -static_cast<int64_t>(failure.signalCode) : failure.signalCode;
-        out.Decimal(static_cast<uint64_t>(magnitude)).Text(")\r\n");
+        WriteSignalLine(out, failure.signal, failure.signalCode);
     }
     if (failure.detail != nullptr) {
         out.Text(failure.detail).Text("\r\n");
