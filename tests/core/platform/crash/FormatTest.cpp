@@ -1,5 +1,5 @@
 // The reporter's pieces that need no crash: the signal-safe formatter, the os-release parse and the maps
-// line parse.
+// line parse (the walk over this process's maps is shown by the crash tests' module lists).
 #include "core/platform/crash/OsName.h"
 #include "core/platform/crash/ProcMaps.h"
 #include "core/platform/crash/SignalSafeFormat.h"
@@ -132,24 +132,6 @@ TEST(FormatTest, MapsLinesGiveRangeOffsetRightsAndPath) {
 
     std::string broken = "not a mapping";
     EXPECT_FALSE(ParseMapsLine(broken.data(), broken.size(), entry));
-}
-
-TEST(FormatTest, TheMapsReaderFindsThisProgram) {
-    char self[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(length, 0);
-    self[length] = '\0';
-    MapsReader reader;
-    ASSERT_TRUE(reader.Open());
-    MapsEntry entry;
-    bool found = false;
-    int count = 0;
-    while (reader.Next(entry)) {
-        ++count;
-        found = found || (entry.executable && std::string(entry.path) == self);
-    }
-    EXPECT_TRUE(found);
-    EXPECT_GT(count, 5);
 }
 
 } // namespace
