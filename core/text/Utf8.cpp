@@ -149,4 +149,16 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+size_t Utf8CutLength(std::string_view text, size_t limit) {
+    if (text.size() <= limit) {
+        return text.size();
+    }
+    size_t end = limit;
+    // Step back over the continuation bytes to the start of the character that does not fit.
+    while (end > 0 && IsContinuation(static_cast<unsigned char>(text[end]))) {
+        --end;
+    }
+    return end;
+}
+
 } // namespace Vuxo

@@ -28,4 +28,8 @@ std::string WideToUtf8(std::u16string_view wide);
 // True when every byte belongs to a well-formed UTF-8 sequence (decoding needs no U+FFFD).
 bool IsValidUtf8(std::string_view bytes);
 
+// The length of the longest prefix of `text` of at most `limit` bytes that does not end in the middle of
+// a UTF-8 sequence (a cut never leaves part of a character behind).
+size_t Utf8CutLength(std::string_view text, size_t limit);
+
 } // namespace Vuxo

@@ -6,11 +6,11 @@
 #include "core/transfer/GuiTransferStatusAggregator.h"
 #include "res/BuiltinResources.h"
 #include "service/config/QuilloConfig.h"
+#include "shell/app/QtShellPlatform.h"
 #include "shell/app/SignalPipe.h"
 #include "shell/app/SingleInstance.h"
 #include "shell/frame/MainFrame.h"
 #include "shell/platform/QtClipboard.h"
-#include "shell/platform/ShellPlatform.h"
 
 #include <QApplication>
 #include <QSessionManager>

@@ -2,8 +2,8 @@
 // dialogs are not part of the program yet.
 #pragma once
 
-#include "core/i18n/LocalizationStringTable.h"
 #include "shell/frame/CommandIds.h"
+#include "shell/platform/ShellText.h"
 
 #include <QString>
 
@@ -11,7 +11,7 @@ namespace Vuxo {
 
 // A built-in text through the localization table.
 inline QString FrameText(const char* koreanUtf8) {
-    return QString::fromUtf8(Tr(koreanUtf8));
+    return ShellText(koreanUtf8);
 }
 
 // Preferences, share settings and the about box: their buttons and menu items stay disabled and the

@@ -6,11 +6,11 @@
 #include "core/text/StringHelpers.h"
 #include "core/transfer/GuiTransferStatusAggregator.h"
 #include "service/config/QuilloConfig.h"
+#include "service/language/LanguageFiles.h"
 #include "service/mounts/MountManager.h"
 #include "service/server/QuilloServer.h"
 #include "shell/frame/AlertRelay.h"
 #include "shell/frame/FrameText.h"
-#include "shell/frame/UiLanguage.h"
 #include "shell/res/ShellResources.h"
 #include "shell/views/LogView.h"
 #include "shell/views/MountView.h"
@@ -53,7 +53,7 @@ CMainFrame::CMainFrame(Environment environment)
     setMinimumSize(400, 300);
     resize(820, 540);
 
-    LoadLanguage();
+    LoadUiLanguage();
     CreateServer();
     CreateToolBars();
     CreateStatusBar();
@@ -97,11 +97,11 @@ CMainFrame::~CMainFrame() {
     }
 }
 
-void CMainFrame::LoadLanguage() {
+void CMainFrame::LoadUiLanguage() {
     const std::string fileName = m_config.uiLanguageFile.Get();
     // The language choice of a first run arrives with the dialogs; until then a file that cannot be loaded
     // leaves the built-in texts, and the log says so once the server's log sink is there.
-    m_languageFailed = !LoadUiLanguageFile(m_programFolder, fileName, LocalizationStringTable::GetInstance());
+    m_languageFailed = !Vuxo::LoadLanguage(m_programFolder, fileName, LocalizationStringTable::GetInstance());
 }
 
 void CMainFrame::CreateServer() {

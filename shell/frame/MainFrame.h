@@ -100,7 +100,7 @@ protected:
 
 private:
     // Construction steps.
-    void LoadLanguage();
+    void LoadUiLanguage();
     void CreateServer();
     void CreateToolBars();
     QToolBar* AddToolBar(int bandId, int iconSize);

@@ -1,6 +1,7 @@
-// Modal message boxes as the main frame asks them: a text, a caption, an icon, and either an OK button or
-// Yes and No, plus the yes/no question with a check box of the disconnect command. The frame owns no
-// implementation; the program passes the Qt one and tests a recording fake. GUI thread only.
+// Modal message boxes as the shell asks them: a text, a caption, an icon, and either an OK button or Yes
+// and No; the yes/no question with a check box of the disconnect command; and the box with a link (the
+// version check, the connection test). The callers own no implementation: the program passes the one of
+// shell/dialogs, tests a recording fake. GUI thread only.
 #pragma once
 
 #include <QString>
@@ -25,15 +26,16 @@ public:
     // way the box was closed.
     virtual BoxAnswer AskWithCheck(QWidget* parent, const QString& text, const QString& checkText,
                                    const QString& caption, bool& checked) = 0;
+    // A message with a link below it (`linkText`, opening `linkAddress` when clicked) and one visible
+    // button; that button, Escape and the close button answer No. A null parent shows the box without an
+    // owner window.
+    virtual BoxAnswer ShowWithLink(QWidget* parent, const QString& text, const QString& linkText,
+                                   const QString& linkAddress, const QString& caption) = 0;
 };
 
-// QMessageBox, run modally over `parent` (or without owner when it is null).
-class QtMessageBoxes final : public MessageBoxes {
-public:
-    BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxIcon icon,
-                   BoxButtons buttons) override;
-    BoxAnswer AskWithCheck(QWidget* parent, const QString& text, const QString& checkText,
-                           const QString& caption, bool& checked) override;
-};
+// A plain QMessageBox, run modally over `parent` (or without owner when it is null): what Show does in the
+// program, and the fallback of views that were given no boxes.
+BoxAnswer ShowQtMessageBox(QWidget* parent, const QString& text, const QString& caption, BoxIcon icon,
+                           BoxButtons buttons);
 
 } // namespace Vuxo

@@ -1,9 +1,11 @@
-// The platform services the main frame uses, bundled so the program hands over the Qt set and tests a set
-// of fakes. The references are not owned; the bundle's owner keeps the services alive longer than the frame.
+// The platform services the main frame and its dialogs use, bundled so the program hands over the Qt set
+// (shell/app/QtShellPlatform.h) and tests a set of fakes. The references are not owned; the bundle's owner
+// keeps the services alive longer than the frame.
 #pragma once
 
 #include "shell/platform/AutostartEntry.h"
 #include "shell/platform/MessageBoxes.h"
+#include "shell/platform/ModalRunner.h"
 #include "shell/platform/PathPicker.h"
 #include "shell/platform/TrayIcon.h"
 #include "shell/platform/UrlOpener.h"
@@ -16,23 +18,8 @@ struct ShellPlatform {
     UrlOpener& urlOpener;
     TrayIcon& tray;
     AutostartEntry& autostart;
-};
-
-// The Qt implementations, owned together (the program's set).
-class QtShellPlatform {
-public:
-    QtShellPlatform() = default;
-    QtShellPlatform(const QtShellPlatform&) = delete;
-    QtShellPlatform& operator=(const QtShellPlatform&) = delete;
-
-    ShellPlatform Get() { return ShellPlatform{m_boxes, m_picker, m_urlOpener, m_tray, m_autostart}; }
-
-private:
-    QtMessageBoxes m_boxes;
-    QtPathPicker m_picker;
-    QtUrlOpener m_urlOpener;
-    QtTrayIcon m_tray;
-    XdgAutostartEntry m_autostart;
+    // Every dialog (about, share settings, language choice, preferences) runs through it.
+    ModalRunner& runner;
 };
 
 } // namespace Vuxo

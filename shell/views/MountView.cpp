@@ -252,9 +252,11 @@ void CMountView::FinishRename(CInPlaceEdit* editor, bool commit) {
 }
 
 void CMountView::Refuse(const char* text) {
-    QtMessageBoxes fallback;
-    MessageBoxes& boxes = m_boxes != nullptr ? *m_boxes : fallback;
-    boxes.Show(this, TrQ(text), TrQ("이름 변경 실패"), BoxIcon::Warning, BoxButtons::Ok);
+    if (m_boxes != nullptr) {
+        m_boxes->Show(this, TrQ(text), TrQ("이름 변경 실패"), BoxIcon::Warning, BoxButtons::Ok);
+    } else {
+        ShowQtMessageBox(this, TrQ(text), TrQ("이름 변경 실패"), BoxIcon::Warning, BoxButtons::Ok);
+    }
 }
 
 bool CMountView::RenameItem(int index, const QString& newName) {

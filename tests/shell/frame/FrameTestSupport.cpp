@@ -18,7 +18,7 @@ namespace Vuxo::FrameTest {
 
 BoxAnswer FakeBoxes::Show(QWidget*, const QString& text, const QString& caption, BoxIcon icon,
                           BoxButtons buttons) {
-    shown.push_back({text, caption, icon, buttons, QString()});
+    shown.push_back({text, caption, icon, buttons, QString(), QString(), QString()});
     if (whileOpen) {
         whileOpen();
     }
@@ -35,7 +35,7 @@ BoxAnswer FakeBoxes::Show(QWidget*, const QString& text, const QString& caption,
 
 BoxAnswer FakeBoxes::AskWithCheck(QWidget*, const QString& text, const QString& checkText,
                                   const QString& caption, bool& checked) {
-    shown.push_back({text, caption, BoxIcon::Question, BoxButtons::YesNo, checkText});
+    shown.push_back({text, caption, BoxIcon::Question, BoxButtons::YesNo, checkText, QString(), QString()});
     checked = checkBoxState;
     if (answers.empty()) {
         return BoxAnswer::No;
@@ -43,6 +43,27 @@ BoxAnswer FakeBoxes::AskWithCheck(QWidget*, const QString& text, const QString& 
     const BoxAnswer answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+BoxAnswer FakeBoxes::ShowWithLink(QWidget*, const QString& text, const QString& linkText,
+                                  const QString& linkAddress, const QString& caption) {
+    shown.push_back({text, caption, BoxIcon::None, BoxButtons::Ok, QString(), linkText, linkAddress});
+    return BoxAnswer::No;
+}
+
+int FakeModalRunner::Run(QDialog& dialog) {
+    ran.push_back(dialog.objectName());
+    dialog.setResult(QDialog::Rejected);
+    dialog.show();
+    if (!scripts.empty()) {
+        const Script script = std::move(scripts.front());
+        scripts.pop_front();
+        script(dialog);
+    }
+    if (dialog.isVisible()) {
+        dialog.reject();
+    }
+    return dialog.result();
 }
 
 std::optional<QString> FakePicker::PickFileOrFolder(QWidget*, const QString& title,
@@ -86,7 +107,7 @@ FrameFixture::~FrameFixture() {
 void FrameFixture::MakeFrame() {
     m_frame = std::make_unique<CMainFrame>(CMainFrame::Environment{
         *m_config, ProgramFolder(), kProgramPath, m_aggregator, LogQueue::GetInstance(),
-        ShellPlatform{boxes, picker, urlOpener, tray, autostart}});
+        ShellPlatform{boxes, picker, urlOpener, tray, autostart, runner}});
 }
 
 void FrameFixture::DestroyFrame() {

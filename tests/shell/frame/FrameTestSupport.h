@@ -8,6 +8,7 @@
 #include "shell/frame/MainFrame.h"
 #include "shell/platform/ShellPlatform.h"
 
+#include <QDialog>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,12 +29,16 @@ public:
         BoxIcon icon = BoxIcon::None;
         BoxButtons buttons = BoxButtons::Ok;
         QString checkText; // set for the question with a check box
+        QString linkText;  // set for the box with a link
+        QString linkAddress;
     };
 
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxIcon icon,
                    BoxButtons buttons) override;
     BoxAnswer AskWithCheck(QWidget* parent, const QString& text, const QString& checkText,
                            const QString& caption, bool& checked) override;
+    BoxAnswer ShowWithLink(QWidget* parent, const QString& text, const QString& linkText,
+                           const QString& linkAddress, const QString& caption) override;
 
     // Yes/No boxes take the answers in order; when none is left, No.
     std::deque<BoxAnswer> answers;
@@ -43,6 +48,26 @@ public:
     // Called while a box is "open" (to test what happens meanwhile).
     std::function<void()> whileOpen;
 };
+
+// Runs each dialog by the next script: the dialog is shown (not modally), the script sets its controls and
+// presses its buttons, and whatever the script left open is rejected, as if its window were closed. With no
+// script left, the dialog is rejected at once. Records the object name of every dialog it ran.
+class FakeModalRunner final : public ModalRunner {
+public:
+    using Script = std::function<void(QDialog&)>;
+
+    int Run(QDialog& dialog) override;
+    bool IsInteractive() const override { return interactive; }
+
+    std::deque<Script> scripts;
+    std::vector<QString> ran;
+    bool interactive = true;
+};
+
+// Finds the control `id` (object name "id<id>") of type T below `dialog`; null when there is none.
+template <typename T> T* FindControl(QWidget& dialog, int id) {
+    return dialog.findChild<T*>(QStringLiteral("id%1").arg(id));
+}
 
 class FakePicker final : public PathPicker {
 public:
@@ -165,6 +190,7 @@ public:
     FakeUrlOpener urlOpener;
     FakeTray tray;
     FakeAutostart autostart;
+    FakeModalRunner runner;
 
 private:
     QTemporaryDir m_root;

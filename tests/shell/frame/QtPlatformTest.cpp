@@ -2,9 +2,12 @@
 // or a folder, the question with a check box reports the box whichever way it was closed, Escape on a
 // yes/no box means No, and the clipboard provider fills the desktop clipboard.
 #include "core/text/Clipboard.h"
-#include "shell/platform/MessageBoxes.h"
+#include "shell/dialogs/CheckMessageBox.h"
+#include "shell/dialogs/QtMessageBoxes.h"
+#include "shell/platform/ModalRunner.h"
 #include "shell/platform/PathPicker.h"
 #include "shell/platform/QtClipboard.h"
+#include "shell/platform/UrlOpener.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,8 +16,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -104,13 +109,15 @@ private slots:
     void theCheckBoxIsReportedWhicheverWayTheQuestionCloses() {
         QFETCH(bool, pressYes);
         QFETCH(bool, check);
-        QtMessageBoxes boxes;
+        QtModalRunner runner;
+        QtUrlOpener opener;
+        QtMessageBoxes boxes(runner, opener);
         QString shownText;
-        WhenModalOpens<QMessageBox>([&](QMessageBox& box) {
-            shownText = box.text();
-            box.checkBox()->setChecked(check);
+        WhenModalOpens<CCheckMessageBox>([&](CCheckMessageBox& box) {
+            shownText = box.findChild<QLabel*>(QStringLiteral("id1039"))->text();
+            box.findChild<QCheckBox*>(QStringLiteral("id1040"))->setChecked(check);
             if (pressYes) {
-                box.button(QMessageBox::Yes)->click();
+                box.findChild<QPushButton*>(QStringLiteral("id1"))->click();
             } else {
                 QTest::keyClick(&box, Qt::Key_Escape);
             }
@@ -125,7 +132,9 @@ private slots:
     }
 
     void escapeOnAYesNoBoxIsNo() {
-        QtMessageBoxes boxes;
+        QtModalRunner runner;
+        QtUrlOpener opener;
+        QtMessageBoxes boxes(runner, opener);
         WhenModalOpens<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
         QCOMPARE(boxes.Show(nullptr, QStringLiteral("Exit?"), QStringLiteral("Exit"), BoxIcon::Question,
                             BoxButtons::YesNo),

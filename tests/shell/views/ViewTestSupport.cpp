@@ -22,6 +22,12 @@ BoxAnswer RecordingMessageBoxes::AskWithCheck(QWidget*, const QString& text, con
     return BoxAnswer::Yes;
 }
 
+BoxAnswer RecordingMessageBoxes::ShowWithLink(QWidget*, const QString& text, const QString&, const QString&,
+                                              const QString& caption) {
+    boxes.push_back(Box{text, caption, BoxIcon::None});
+    return BoxAnswer::No;
+}
+
 TraceCollector::TraceCollector() {
     SetTraceMask(0xFFFFFFFFu);
     SetTraceCallback(&TraceCollector::Collect, this);

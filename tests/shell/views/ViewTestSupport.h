@@ -28,6 +28,8 @@ public:
                    BoxButtons buttons) override;
     BoxAnswer AskWithCheck(QWidget* parent, const QString& text, const QString& checkText,
                            const QString& caption, bool& checked) override;
+    BoxAnswer ShowWithLink(QWidget* parent, const QString& text, const QString& linkText,
+                           const QString& linkAddress, const QString& caption) override;
 
     std::vector<Box> boxes;
 };

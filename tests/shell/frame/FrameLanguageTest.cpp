@@ -1,6 +1,5 @@
-// The UI language file the frame loads first: which files are accepted, and what the frame shows with a
-// language loaded, and with one that cannot be loaded.
-#include "shell/frame/UiLanguage.h"
+// The UI language the frame loads first: what the frame shows with a language loaded, and with one that
+// cannot be loaded.
 #include "core/i18n/LocalizationStringTable.h"
 #include "shell/frame/FrameTestSupport.h"
 #include "shell/views/LogView.h"
@@ -11,10 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <sstream>
 #include <string>
 
 using namespace Vuxo;
@@ -35,57 +32,10 @@ void WriteLanguageFile(const std::string& folder, const std::string& name, const
 
 } // namespace
 
-class UiLanguageTest : public QObject {
+class FrameLanguageTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void acceptsOnlyWellFormedFilesByPlainName_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("loads");
-        QTest::addColumn<QString>("off");
-        const QByteArray good = QByteArray::fromStdString(kGoodFile);
-        const QString name = QStringLiteral("Test.wul");
-        const QString builtIn = QString::fromUtf8("꺼짐");
-        const QString off = QStringLiteral("Off");
-        QTest::newRow("good") << name << good << true << off;
-        QTest::newRow("magic with trailing blank and CR")
-            << name
-            << QByteArray::fromStdString(kBom +
-                                         "Quillo Corvanta UI Language File \r\n\n\nL\n\"꺼짐\" = \"Off\"\n")
-            << true << off;
-        QTest::newRow("no byte-order mark") << name << good.mid(3) << false << builtIn;
-        QTest::newRow("magic in other case")
-            << name << QByteArray::fromStdString(kBom + "quillo corvanta ui language file\n\n\nL\n") << false
-            << builtIn;
-        QTest::newRow("header cut short")
-            << name << QByteArray::fromStdString(kBom + "Quillo Corvanta UI Language File\n") << false
-            << builtIn;
-        QTest::newRow("missing file") << QStringLiteral("Other.wul") << good << false << builtIn;
-        QTest::newRow("folder part") << QStringLiteral("../Language/Test.wul") << good << false << builtIn;
-        QTest::newRow("parent") << QStringLiteral("..") << good << false << builtIn;
-    }
-
-    void acceptsOnlyWellFormedFilesByPlainName() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, loads);
-        QFETCH(QString, off);
-        QTemporaryDir folder;
-        WriteLanguageFile(folder.path().toStdString(), "Test.wul", bytes.toStdString());
-        LocalizationStringTable table;
-        QCOMPARE(LoadUiLanguageFile(folder.path().toStdString(), name.toStdString(), table), loads);
-        QCOMPARE(QString::fromUtf8(table.GetTextA("꺼짐")), off);
-    }
-
-    void anEmptyNameKeepsTheTable() {
-        LocalizationStringTable table;
-        std::istringstream body("\"꺼짐\" = \"Off\"\n");
-        QVERIFY(table.Load(body));
-        QVERIFY(LoadUiLanguageFile("/nonexistent", "", table));
-        QCOMPARE(QString::fromUtf8(table.GetTextA("꺼짐")), QStringLiteral("Off"));
-    }
-
     // The two cases below use the program's own table; the language loaded last stays for the process.
     void aLanguageThatCannotBeLoadedKeepsTheBuiltInTextsAndIsLogged() {
         FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); });
@@ -125,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(UiLanguageTest)
-#include "UiLanguageTest.moc"
+QTEST_MAIN(FrameLanguageTest)
+#include "FrameLanguageTest.moc"
