@@ -216,6 +216,45 @@ void AccountStore::SetUserList(const std::vector<std::string>& names) {
     }
 }
 
+bool AccountStore::SetAccounts(const std::vector<std::pair<std::string, std::string>>& accounts) {
+    std::map<std::string, std::string> wanted;
+    for (const auto& [name, password] : accounts) {
+        if (name.empty() || !wanted.emplace(name, password).second) {
+            return false;
+        }
+    }
+    bool changed = false;
+    {
+        ScopedLock lock(m_lock);
+        if (wanted.count(kAnonymousLoginId) == 0) {
+            wanted.emplace(kAnonymousLoginId, m_accounts[kAnonymousLoginId].password);
+        }
+        for (auto account = m_accounts.begin(); account != m_accounts.end();) {
+            if (wanted.count(account->first) != 0) {
+                ++account;
+                continue;
+            }
+            const uint32_t accountId = account->second.id.GetId();
+            std::erase_if(m_accessList,
+                          [accountId](const auto& entry) { return entry.first.first == accountId; });
+            account = m_accounts.erase(account);
+            changed = true;
+        }
+        for (auto& [name, password] : wanted) {
+            const auto [account, added] = m_accounts.try_emplace(name, UserAccount{password, SequenceId()});
+            if (!added && account->second.password != password) {
+                account->second.password = std::move(password);
+                changed = true;
+            }
+            changed = changed || added;
+        }
+    }
+    if (changed) {
+        Save();
+    }
+    return true;
+}
+
 void AccountStore::ListUserNames(std::vector<std::string>& names) const {
     ScopedLock lock(m_lock);
     names.clear();

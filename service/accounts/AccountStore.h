@@ -74,6 +74,12 @@ public:
     // Makes the set of accounts equal to `names`: missing ones are added with an empty password (empty names
     // skipped), accounts not in the list are removed, ".anonymous" too when the list lacks it.
     void SetUserList(const std::vector<std::string>& names);
+    // Makes the accounts exactly the given (name, password) pairs in one step, under one lock, with one save
+    // (none when nothing changed): a listed existing account keeps its id and rights and takes the new
+    // password, an unlisted one goes with its rights, a new one is made with its password. ".anonymous" is
+    // kept (with its password) when the list lacks it. False, and nothing changed, when a name is empty or
+    // listed twice. True otherwise.
+    bool SetAccounts(const std::vector<std::pair<std::string, std::string>>& accounts);
     // Replaces `names` with every account name in ascending byte order, ".anonymous" included.
     void ListUserNames(std::vector<std::string>& names) const;
 

@@ -2,6 +2,7 @@
 
 #include "../mounts/StoreTestSupport.h"
 #include "core/text/UrlCoding.h"
+#include "fixtures/support/SaveCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,37 @@ TEST_F(AccountRightsTest, RightsArePerAccountAndShareWithListAndDownloadByDefaul
     EXPECT_EQ(RightsOf(again, "bob", "Music"), "LDUA");
     EXPECT_EQ(RightsOf(again, ".anonymous", "Music"), "");
     EXPECT_EQ(RightsOf(again, "bob", "notes.txt"), "L");
+}
+
+TEST_F(AccountRightsTest, SetAccountsKeepsListedAccountsAndTheirRightsAndSavesOnce) {
+    ASSERT_TRUE(m_store.AddUser("carol", "cpw"));
+    ASSERT_TRUE(m_store.SetAuthority("bob", "Music", ParseRights("LDUA")));
+    ASSERT_TRUE(m_store.SetAuthority("carol", "Music", ParseRights("A")));
+    Fixtures::SaveCounter saves(std::filesystem::path(m_setup.IniPath()).parent_path().string(),
+                                QuilloConfig::kFileName);
+
+    // ".anonymous" is left out of the list: it stays all the same.
+    ASSERT_TRUE(m_store.SetAccounts({{"bob", "new"}, {"dave", "dpw"}}));
+    EXPECT_EQ(saves.Count(), 1);
+    EXPECT_EQ(UserNames(m_store), (std::vector<std::string>{".anonymous", "bob", "dave"}));
+    EXPECT_EQ(PasswordOf(m_store, "bob"), "new");
+    EXPECT_EQ(PasswordOf(m_store, "dave"), "dpw");
+    EXPECT_EQ(RightsOf(m_store, "bob", "Music"), "LDUA");
+    EXPECT_EQ(m_setup.Saved("authorities"), std::vector<std::string>{"bob|Music|LDUA"});
+    EXPECT_EQ(m_setup.Saved("users"), (std::vector<std::string>{".anonymous|.", UserElement("bob", "new"),
+                                                                UserElement("dave", "dpw")}));
+    // carol's rights went with her: a new carol starts from the default.
+    ASSERT_TRUE(m_store.SetAccounts({{".anonymous", ""}, {"bob", "new"}, {"dave", "dpw"}, {"carol", "x"}}));
+    EXPECT_EQ(RightsOf(m_store, "carol", "Music"), "LD");
+    EXPECT_EQ(saves.Count(), 2);
+
+    // Nothing changed: no save. A bad list: refused whole.
+    ASSERT_TRUE(m_store.SetAccounts({{"bob", "new"}, {"dave", "dpw"}, {"carol", "x"}}));
+    EXPECT_FALSE(m_store.SetAccounts({{"bob", "1"}, {"", "2"}}));
+    EXPECT_FALSE(m_store.SetAccounts({{"bob", "1"}, {"bob", "2"}}));
+    EXPECT_EQ(saves.Count(), 2);
+    EXPECT_EQ(UserNames(m_store), (std::vector<std::string>{".anonymous", "bob", "carol", "dave"}));
+    EXPECT_EQ(PasswordOf(m_store, "bob"), "new");
 }
 
 TEST_F(AccountRightsTest, RenamedAndRemovedSharesReachTheFileAtOnceAndRightsAreNeverInherited) {
