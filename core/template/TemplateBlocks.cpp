@@ -2,15 +2,35 @@
 
 namespace Vuxo {
 
-void TextTemplate::TextBlock::Render(TextContent&, OutputStream& out) const {
-    out.Write(text_.data(), text_.size());
+namespace {
+
+void SpendStep(RenderBudget& budget) {
+    if (budget.steps == 0) {
+        throw RenderBudgetExceeded();
+    }
+    --budget.steps;
+}
+
+void WriteWithin(RenderBudget& budget, OutputStream& out, const std::string& text) {
+    if (text.size() > budget.bytes) {
+        throw RenderBudgetExceeded();
+    }
+    budget.bytes -= text.size();
+    out.Write(text.data(), text.size());
+}
+
+} // namespace
+
+void TextTemplate::TextBlock::Render(TextContent&, OutputStream& out, RenderBudget& budget) const {
+    SpendStep(budget);
+    WriteWithin(budget, out, text_);
 }
 
 // A value is written as it is and never scanned again, so "$x" or "#if" inside a value stays text.
-void TextTemplate::IdBlock::Render(TextContent& content, OutputStream& out) const {
+void TextTemplate::IdBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
+    SpendStep(budget);
     const std::string* value = content.FindValue(name_);
-    const std::string& text = value ? *value : name_;
-    out.Write(text.data(), text.size());
+    WriteWithin(budget, out, value ? *value : name_);
 }
 
 bool TextTemplate::IfBlock::IsTrue(const TextContent& content) const {
@@ -22,10 +42,11 @@ bool TextTemplate::IfBlock::IsTrue(const TextContent& content) const {
     return value != nullptr && !value->empty() && *value != "0";
 }
 
-void TextTemplate::IfBlock::Render(TextContent& content, OutputStream& out) const {
+void TextTemplate::IfBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
+    SpendStep(budget);
     const Block* part = IsTrue(content) ? then_.get() : else_.get();
     if (part != nullptr) {
-        part->Render(content, out);
+        part->Render(content, out, budget);
     }
 }
 
@@ -46,7 +67,8 @@ private:
 
 } // namespace
 
-void TextTemplate::ForBlock::Render(TextContent& content, OutputStream& out) const {
+void TextTemplate::ForBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
+    SpendStep(budget);
     const TextContent::RowList* rows = content.FindList(listName_);
     if (rows == nullptr) {
         return;
@@ -55,13 +77,15 @@ void TextTemplate::ForBlock::Render(TextContent& content, OutputStream& out) con
     CurrentRowRestorer restorer(content);
     for (const TextContent::Row& row : *rows) {
         content.SetCurrentRow(&row);
-        body_->Render(content, out);
+        body_->Render(content, out, budget);
     }
 }
 
-void TextTemplate::CompoundBlock::Render(TextContent& content, OutputStream& out) const {
+void TextTemplate::CompoundBlock::Render(TextContent& content, OutputStream& out,
+                                         RenderBudget& budget) const {
+    SpendStep(budget);
     for (const auto& child : children_) {
-        child->Render(content, out);
+        child->Render(content, out, budget);
     }
 }
 

@@ -16,14 +16,15 @@ public:
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
     virtual ~Block() = default;
-    virtual void Render(TextContent& content, OutputStream& out) const = 0;
+    // Spends one step of the budget, and the bytes it writes, before doing its work.
+    virtual void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const = 0;
 };
 
 // Literal text, written as it is.
 class TextTemplate::TextBlock : public TextTemplate::Block {
 public:
     explicit TextBlock(std::string text) : text_(std::move(text)) {}
-    void Render(TextContent& content, OutputStream& out) const override;
+    void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
 
 private:
     std::string text_;
@@ -33,7 +34,7 @@ private:
 class TextTemplate::IdBlock : public TextTemplate::Block {
 public:
     explicit IdBlock(std::string name) : name_(std::move(name)) {}
-    void Render(TextContent& content, OutputStream& out) const override;
+    void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
 
 private:
     std::string name_;
@@ -44,7 +45,7 @@ class TextTemplate::IfBlock : public TextTemplate::Block {
 public:
     IfBlock(std::string name, std::unique_ptr<Block> thenPart, std::unique_ptr<Block> elsePart)
         : name_(std::move(name)), then_(std::move(thenPart)), else_(std::move(elsePart)) {}
-    void Render(TextContent& content, OutputStream& out) const override;
+    void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
 
 private:
     bool IsTrue(const TextContent& content) const;
@@ -59,7 +60,7 @@ class TextTemplate::ForBlock : public TextTemplate::Block {
 public:
     ForBlock(std::string listName, std::unique_ptr<Block> body)
         : listName_(std::move(listName)), body_(std::move(body)) {}
-    void Render(TextContent& content, OutputStream& out) const override;
+    void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
 
 private:
     std::string listName_;
@@ -69,7 +70,7 @@ private:
 class TextTemplate::CompoundBlock : public TextTemplate::Block {
 public:
     explicit CompoundBlock(std::vector<std::unique_ptr<Block>> children) : children_(std::move(children)) {}
-    void Render(TextContent& content, OutputStream& out) const override;
+    void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
 
 private:
     std::vector<std::unique_ptr<Block>> children_;

@@ -118,8 +118,8 @@ bool TextTemplate::Parse(const char* data, std::size_t length) {
     }
 }
 
-void TextTemplate::Render(TextContent& content, OutputStream& out) const {
-    root_->Render(content, out);
+void TextTemplate::Render(TextContent& content, OutputStream& out, RenderBudget budget) const {
+    root_->Render(content, out, budget);
 }
 
 } // namespace Vuxo

@@ -5,13 +5,32 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/template/OutputStream.h"
 #include "core/template/TextContent.h"
 
 namespace Vuxo {
+
+// The most work one render may do: blocks rendered (each loop pass counts) and bytes written. A skin is
+// data that users download and install, and loops nested over the same rows multiply, so a page that
+// would take this much is stopped instead of holding its thread.
+struct RenderBudget {
+    static constexpr std::uint64_t kDefaultSteps = 10'000'000;
+    static constexpr std::uint64_t kDefaultBytes = std::uint64_t{64} << 20;
+
+    std::uint64_t steps = kDefaultSteps;
+    std::uint64_t bytes = kDefaultBytes;
+};
+
+// Thrown by TextTemplate::Render when its budget is spent; what was written before stays written.
+class RenderBudgetExceeded : public std::runtime_error {
+public:
+    RenderBudgetExceeded() : std::runtime_error("the page needs more work than one render may do") {}
+};
 
 class TextTemplate {
 public:
@@ -38,8 +57,8 @@ public:
     bool Parse(std::string_view text) { return Parse(text.data(), text.size()); }
 
     // Renders into the sink in document order. Only the content's current row changes, and it is put back
-    // as it was when rendering ends.
-    void Render(TextContent& content, OutputStream& out) const;
+    // as it was when rendering ends. Throws RenderBudgetExceeded when the budget is spent.
+    void Render(TextContent& content, OutputStream& out, RenderBudget budget = {}) const;
 
 private:
     std::unique_ptr<Block> root_;

@@ -2,6 +2,8 @@
 
 #include "core/http/HttpRequest.h"
 #include "core/http_headers/HttpAuthorization.h"
+#include "core/i18n/LocalizationStringTable.h"
+#include "core/log/Trace.h"
 #include "core/template/TextContent.h"
 #include "core/text/UrlCoding.h"
 #include "service/pages/HtmlEscape.h"
@@ -11,14 +13,34 @@
 
 namespace Vuxo {
 
+namespace {
+
+// Not the skin's: its own template is what could not be rendered.
+constexpr std::string_view kOverBudgetPage = "<html><head><title>500 Internal Server Error</title></head>"
+                                             "<body><h1>500 Internal Server Error</h1></body></html>";
+
+void SendOverBudgetPage(HttpRequest& request, const std::string& skin) {
+    request.Log(LOG_ERROR, Tr("스킨 페이지가 작업 한도를 넘어 중단됨: %s"), skin.c_str());
+    request.BeginResponse(500, "Internal Server Error");
+    request.SendHeader("Content-Type", "text/html");
+    request.SendHeader("Content-Length", std::to_string(kOverBudgetPage.size()));
+    request.SetKeepAlive();
+    request.Write(kOverBudgetPage);
+    request.EndResponse();
+}
+
+} // namespace
+
 HtmlPageSender::HtmlPageSender(const PageServer& server, HttpRequest& request, int code,
                                std::string_view reason)
     : HtmlPageSender(server, request, code, reason, SkinManager::GetInstance()) {}
 
 HtmlPageSender::HtmlPageSender(const PageServer& server, HttpRequest& request, int code,
                                std::string_view reason, const SkinManager& skins)
-    : m_server(server), m_request(request), m_skins(skins), m_code(code) {
-    m_request.BeginResponse(code, reason);
+    : m_server(server), m_request(request), m_skins(skins), m_code(code), m_reason(reason) {}
+
+void HtmlPageSender::AddHeader(std::string_view name, std::string_view value) {
+    m_headers.emplace_back(name, value);
 }
 
 void HtmlPageSender::Send(TextContent& content) {
@@ -47,10 +69,20 @@ void HtmlPageSender::Send(TextContent& content) {
 
     // The type follows the template actually rendered, so "skin=" (the default skin) gets the default's.
     const std::string renderedSkin = skin.empty() ? m_skins.GetDefaultSkin() : skin;
-    m_request.SendHeader("Content-Type", m_skins.GetMimeType(renderedSkin));
     const auto page = m_skins.GetTemplate(skin);
     m_page.clear();
-    page->Render(content, *this);
+    try {
+        page->Render(content, *this);
+    } catch (const RenderBudgetExceeded&) {
+        m_page = std::string();
+        SendOverBudgetPage(m_request, renderedSkin);
+        return;
+    }
+    m_request.BeginResponse(m_code, m_reason);
+    for (const auto& [name, value] : m_headers) {
+        m_request.SendHeader(name, value);
+    }
+    m_request.SendHeader("Content-Type", m_skins.GetMimeType(renderedSkin));
     m_request.SendHeader("Content-Length", std::to_string(m_page.size()));
     m_request.SetKeepAlive();
     m_request.Write(m_page.data(), m_page.size());

@@ -19,8 +19,8 @@ void SendChallengePage(HttpRequest& request, const PageServer& server, const cha
     content.SetValue("$title", title);
     content.SetValue("$content", Tr(message));
     HtmlPageSender page(server, request, 401, "Unauthorized");
-    request.SendHeader(GetAuthenticateHeaderName(),
-                       MakeAuthenticateChallenge("/", HttpAuthorization::kSchemeBasic));
+    page.AddHeader(GetAuthenticateHeaderName(),
+                   MakeAuthenticateChallenge("/", HttpAuthorization::kSchemeBasic));
     page.Send(content);
 }
 

@@ -1,6 +1,7 @@
 #include "service/server/ServerLogSink.h"
 
 #include "core/log/Trace.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/Utf8.h"
 #include "service/config/QuilloConfig.h"
 
@@ -22,6 +23,13 @@ std::string WithCrLf(std::string_view text) {
         out.push_back(text[i]);
     }
     return out;
+}
+
+// One entry is one line: names, paths and user names from requests reach entries of every level but
+// LOG_ALERT, so a line break in them must never forge a line of its own. Alerts are the program's own
+// texts for a message box and keep their line breaks.
+std::string OneLineEntry(int level, std::string_view text) {
+    return level == LOG_ALERT ? std::string(text) : EscapeControlCharacters(text);
 }
 
 } // namespace
@@ -79,7 +87,9 @@ void ServerLogSink::WriteLog(int level, const std::u16string& text) {
     WriteLog(level, std::string_view(WideToUtf8(text)));
 }
 
-void ServerLogSink::WriteLog(int level, std::string_view utf8Text) {
+void ServerLogSink::WriteLog(int level, std::string_view entryText) {
+    const std::string escaped = OneLineEntry(level, entryText);
+    const std::string_view utf8Text = escaped;
     const bool toFile = level != LOG_DEBUG && m_config.writeLog.load();
     std::tm now;
     std::shared_ptr<FileDescriptor> file;

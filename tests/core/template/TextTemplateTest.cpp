@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -257,6 +259,44 @@ TEST(TextTemplate, NestingIsLimitedInsteadOfExhaustingTheStack) {
     // Unclosed openers fail at the depth limit too, not at the end of a very deep descent.
     TextTemplate unclosed;
     EXPECT_FALSE(ParseCapturing(unclosed, Nested(100000, "#if($x)", "")).ok);
+}
+
+TEST(TextTemplate, ARenderStopsExactlyWhenItsStepsOrBytesAreSpent) {
+    TextContent content;
+    for (int i = 0; i < 3; ++i) {
+        content.AddRow("$x", MakeRow({{"$v", "v"}}));
+    }
+    TextTemplate tmpl;
+    ASSERT_TRUE(ParseCapturing(tmpl, "#foreach($x)a$v#end").ok);
+    // The loop, and per row the pass, the text and the value: 1 + 3 * 3 steps, 6 bytes.
+    StringOutputStream out;
+    tmpl.Render(content, out, {10, 6});
+    EXPECT_EQ(out.Text(), "avavav");
+    for (const Vuxo::RenderBudget budget : {Vuxo::RenderBudget{9, 6}, Vuxo::RenderBudget{10, 5}}) {
+        StringOutputStream cut;
+        EXPECT_THROW(tmpl.Render(content, cut, budget), Vuxo::RenderBudgetExceeded);
+        EXPECT_EQ(content.CurrentRow(), nullptr);
+    }
+}
+
+// Loops nested over the same rows multiply: this input, found by the fuzzer against its content of three
+// rows, kept a thread busy for many seconds before renders had a budget.
+TEST(TextTemplate, TheFuzzersNestedLoopsStopAtTheDefaultBudget) {
+    std::ifstream in(std::string(CORVANTA_SOURCE_DIR) + "/fuzz/seeds/fuzz_template/nested-loops-timeout.bin",
+                     std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    TextTemplate tmpl;
+    ParseCapturing(tmpl, text);
+    TextContent content;
+    for (int i = 0; i < 3; ++i) {
+        content.AddRow("$files", MakeRow({{"$name", "$files"}}));
+        content.AddRow("$x", MakeRow({{"$v", std::to_string(i)}}));
+    }
+    Vuxo::CountingOutputStream out;
+    EXPECT_THROW(tmpl.Render(content, out), Vuxo::RenderBudgetExceeded);
+    EXPECT_LE(out.Total(), Vuxo::RenderBudget::kDefaultBytes);
+    EXPECT_EQ(content.CurrentRow(), nullptr);
 }
 
 TEST(TextTemplate, WritesOncePerBlockInDocumentOrder) {

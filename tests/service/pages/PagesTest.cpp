@@ -162,6 +162,33 @@ TEST_F(Pages, AStatusPageHasTheRealStatusAndACodeTitle) {
     EXPECT_EQ(answer.values.at("content"), "no such file: &lt;x&gt;");
 }
 
+TEST_F(Pages, ASkinPageOverItsRenderBudgetIsLoggedAndAnswered500) {
+    // Eight loops nested over ten rows: 10^8 passes, far over the budget, and no output at all.
+    std::string bomb;
+    for (int i = 0; i < 8; ++i) {
+        bomb = "#foreach($r)" + bomb + "#end";
+    }
+    ASSERT_TRUE(SkinManager::GetInstance().AddSkin("bomb", "", bomb.data(), bomb.size()));
+    page = [this](HttpRequest& request) {
+        TextContent content;
+        for (int i = 0; i < 10; ++i) {
+            content.AddRow("$r", {{"$v", "1"}});
+        }
+        HtmlPageSender sender(pageServer, request, 401, "Unauthorized");
+        sender.AddHeader("WWW-Authenticate", "Basic realm=\"/\"");
+        sender.Send(content);
+    };
+    const uint32_t mask = GetTraceMask();
+    SetTraceMask(mask | LOG_ERROR);
+    TraceCapture traces;
+    const Answer answer = Get("/folder/?skin=bomb");
+    SetTraceMask(mask);
+    EXPECT_EQ(answer.head,
+              "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/html\r\nConnection:close\r\n");
+    EXPECT_NE(answer.body.find("<h1>500 Internal Server Error</h1>"), std::string::npos) << answer.body;
+    EXPECT_TRUE(traces.WaitFor("스킨 페이지가 작업 한도를 넘어 중단됨: bomb: folder/"));
+}
+
 TEST_F(Pages, ARedirectSendsOnlyTheEncodedLocation) {
     page = [](HttpRequest& request) { SendRedirect(request, "/a b/c-d/\xed\x95\x9c/?q"); };
     EXPECT_EQ(Exchange(server.Port(), "GET /x HTTP/1.1\r\n\r\n"),
@@ -233,7 +260,7 @@ TEST_F(Pages, TheCommonVariablesCannotBeOverriddenByTheCaller) {
         content.SetValue("$server_path", "<x>");
         content.AddRow("$files", {{"$name", "a&b"}, {"$link", "a%26b"}});
         HtmlPageSender sender(pageServer, request, 200, "OK");
-        request.SendHeader("X-Extra", "1");
+        sender.AddHeader("X-Extra", "1");
         sender.Send(content);
     };
     const Answer answer = Get("/real");

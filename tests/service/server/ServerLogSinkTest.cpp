@@ -88,9 +88,19 @@ TEST_F(ServerLogSinkTest, ANewDayOpensANewFile) {
     EXPECT_EQ(ReadFile(LogFile(Day(2025, 1, 1))), "\xEF\xBB\xBF[01/01 12:00:00] next year\r\n");
 }
 
-TEST_F(ServerLogSinkTest, LineBreaksInsideAnEntryBecomeCrLf) {
+TEST_F(ServerLogSinkTest, AlertsKeepTheirLineBreaksAsCrLf) {
     sink.WriteLog(LOG_ALERT, u"one\ntwo\r\nthree");
     EXPECT_EQ(ReadFile(LogFile(now)), "\xEF\xBB\xBF[03/04 05:06:07] one\r\ntwo\r\nthree\r\n");
+}
+
+TEST_F(ServerLogSinkTest, ControlCharactersOfOtherEntriesAreEscapedSoOneEntryIsOneLine) {
+    sink.WriteLog(LOG_INFO, std::string_view("[1.2.3.4] made: x\n[12/09 00:00:00] FORGED\r\t\x7f\x01 한"));
+    EXPECT_EQ(ReadFile(LogFile(now)),
+              "\xEF\xBB\xBF[03/04 05:06:07] [1.2.3.4] made: x%0A[12/09 00:00:00] FORGED%0D%09%7F%01 한\r\n");
+    const std::vector<LogEntry> entries = Drain(queue);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].text,
+              u"[03/04 05:06:07] [1.2.3.4] made: x%0A[12/09 00:00:00] FORGED%0D%09%7F%01 한");
 }
 
 TEST_F(ServerLogSinkTest, LevelsFileQueueAndAlert) {
