@@ -5,7 +5,7 @@
 #include "core/text/StringHelpers.h"
 #include "service/config/QuilloConfig.h"
 #include "shell/frame/CommandIds.h"
-#include "shell/frame/UiLanguage.h"
+#include "service/language/LanguageFiles.h"
 #include "shell/platform/MessageBoxes.h"
 
 #include <QApplication>
@@ -44,7 +44,7 @@ std::optional<std::string> FindCrashNoticeReport(int argc, char** argv) {
 int RunCrashNotice(int& argc, char** argv, const std::string& report) {
     // The settings are only read: the process-wide instance is never destroyed, so it never saves.
     QuilloConfig& config = QuilloConfig::GetInstance();
-    LoadUiLanguageFile(config.GetFolder(), config.uiLanguageFile.Get(),
+    LoadLanguage(config.GetFolder(), config.uiLanguageFile.Get(),
                        LocalizationStringTable::GetInstance());
     const char* text = Tr(kCrashNoticeText);
     const char* caption = Tr(kCaption);
@@ -53,7 +53,7 @@ int RunCrashNotice(int& argc, char** argv, const std::string& report) {
         return 0;
     }
     QApplication app(argc, argv);
-    QtMessageBoxes().Show(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption), BoxIcon::Error,
+    ShowQtMessageBox(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption), BoxIcon::Error,
                           BoxButtons::Ok);
     return 0;
 }
