@@ -1,15 +1,19 @@
 // The UI language the frame loads first: what the frame shows with a language loaded, and with one that
 // cannot be loaded.
 #include "core/i18n/LocalizationStringTable.h"
+#include "shell/dialogs/DialogIds.h"
+#include "shell/dialogs/InitDlg.h"
 #include "shell/frame/FrameTestSupport.h"
 #include "shell/views/LogView.h"
 #include "shell/views/MyTabViewCtrl.h"
 #include "shell/views/StatusView.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <string>
@@ -37,11 +41,53 @@ class FrameLanguageTest : public QObject {
 
 private slots:
     // The two cases below use the program's own table; the language loaded last stays for the process.
-    void aLanguageThatCannotBeLoadedKeepsTheBuiltInTextsAndIsLogged() {
-        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); });
+    // Under the offscreen platform nobody could answer the language choice.
+    void aLanguageThatCannotBeLoadedWithoutAnyoneToAskKeepsTheBuiltInTextsAndIsLogged() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); }, false);
+        fixture.runner.interactive = false;
+        fixture.MakeFrame();
+        QVERIFY(fixture.runner.ran.empty());
         QCOMPARE(fixture.Frame().GetAction(ID_STARTSTOP)->text(), QString::fromUtf8("꺼짐"));
         QVERIFY(fixture.DayLog().find("Missing.wul") != std::string::npos);
         QCOMPARE(fixture.Config().uiLanguageFile.Get(), std::string("Missing.wul"));
+    }
+
+    void aLanguageThatCannotBeLoadedBringsUpTheChoiceAndOkStoresTheFile() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); }, false);
+        WriteLanguageFile(fixture.ProgramFolder(), "b.wul", kGoodFile);
+        WriteLanguageFile(fixture.ProgramFolder(), "a.wul", kGoodFile);
+        WriteLanguageFile(fixture.ProgramFolder(), "bad.wul", kGoodFile.substr(3));
+        QStringList listed;
+        fixture.runner.scripts.push_back([&](QDialog& dialog) {
+            auto* list = FindControl<QComboBox>(dialog, CInitDlg::kLanguageListId);
+            for (int i = 0; i < list->count(); ++i) {
+                listed << list->itemText(i);
+            }
+            list->setCurrentIndex(2);
+            FindControl<QPushButton>(dialog, IDOK)->click();
+        });
+        fixture.MakeFrame();
+        QCOMPARE(listed, (QStringList{QString::fromUtf8("언어: 한국어 (default)"),
+                                      QStringLiteral("Language: Test"), QStringLiteral("Language: Test")}));
+        QVERIFY(!fixture.Frame().WasLanguageChoiceCancelled());
+        QVERIFY(fixture.Frame().GetServer() != nullptr);
+        QCOMPARE(fixture.MountIniValue("uiLanguageFile"), std::string("b.wul"));
+        // The choice takes effect at the next start.
+        QCOMPARE(fixture.Frame().GetAction(ID_STARTSTOP)->text(), QString::fromUtf8("꺼짐"));
+    }
+
+    void cancellingTheChoiceEndsBeforeAnyServerIsMade() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("../Missing.wul"); },
+                             false);
+        fixture.runner.scripts.push_back(
+            [](QDialog& dialog) { FindControl<QPushButton>(dialog, IDCANCEL)->click(); });
+        fixture.MakeFrame();
+        QCOMPARE(fixture.runner.ran, std::vector<QString>{QStringLiteral("CInitDlg")});
+        QVERIFY(fixture.Frame().WasLanguageChoiceCancelled());
+        QVERIFY(fixture.Frame().GetServer() == nullptr);
+        QCOMPARE(fixture.DayLog(), std::string());
+        fixture.DestroyFrame();
+        QCOMPARE(fixture.MountIniValue("uiLanguageFile"), std::string("../Missing.wul"));
     }
 
     void theFrameShowsTheLoadedLanguage() {
