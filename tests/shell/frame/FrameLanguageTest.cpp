@@ -1,8 +1,11 @@
 // The UI language the frame loads first: what the frame shows with a language loaded, and with one that
 // cannot be loaded.
 #include "core/i18n/LocalizationStringTable.h"
+#include "shell/dialogs/AboutDlg.h"
+#include "shell/dialogs/AuthorityDlg.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/dialogs/InitDlg.h"
+#include "shell/dialogs/MountSettingDlg.h"
 #include "shell/frame/FrameTestSupport.h"
 #include "shell/views/LogView.h"
 #include "shell/views/MyTabViewCtrl.h"
@@ -12,8 +15,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <string>
@@ -118,6 +124,36 @@ private slots:
         frame.ExecuteCommand(ID_LOG_FILTER);
         QCOMPARE(fixture.boxes.shown.back().text,
                  QStringLiteral("Sorry, this version does not support this feature."));
+
+        // The dialogs speak the language too.
+        QStringList texts;
+        fixture.runner.scripts.push_back([&texts](QDialog& dialog) {
+            texts << FindControl<QLabel>(dialog, CAboutDlg::kTextId)->text().section(QLatin1Char('\n'), 2, 2)
+                  << FindControl<QPushButton>(dialog, IDOK)->text();
+        });
+        frame.ExecuteCommand(ID_ABOUT_BUTTON);
+        QVERIFY(frame.AddShareByPath(fixture.MakeFolder("music")));
+        SelectShares(frame, {0});
+        fixture.runner.scripts.push_back([&texts, &fixture](QDialog& dialog) {
+            texts << dialog.windowTitle() << dialog.findChild<QGroupBox*>()->title()
+                  << FindControl<QPushButton>(dialog, IDOK)->text()
+                  << FindControl<QTableWidget>(dialog, CMountSettingDlg::kRightsListId)->item(0, 1)->text();
+            fixture.runner.scripts.push_back([&texts](QDialog& rights) {
+                texts << rights.windowTitle() << FindControl<QLabel>(rights, CAuthorityDlg::kTextId)->text();
+            });
+            auto* list = FindControl<QTableWidget>(dialog, CMountSettingDlg::kRightsListId);
+            list->selectRow(0);
+            emit list->itemDoubleClicked(list->item(0, 0));
+        });
+        frame.ExecuteCommand(ID_SHARE_SETTINGS);
+        QCOMPARE(texts,
+                 (QStringList{QStringLiteral("An HTTP file-sharing server that shares folders and files "
+                                             "with any web browser"),
+                              QStringLiteral("OK"), QStringLiteral("Share settings"), QStringLiteral("Alias"),
+                              QStringLiteral("&OK"), QStringLiteral("List, Download"),
+                              QStringLiteral("Edit rights"),
+                              QStringLiteral(".anonymous may take these actions on the share(s) music "
+                                             "(tick the ones to allow).")}));
     }
 };
 
