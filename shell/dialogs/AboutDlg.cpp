@@ -32,10 +32,13 @@ CAboutDlg::CAboutDlg(UrlOpener& opener, QWidget* parent) : QDialog(parent) {
     icon->setAlignment(Qt::AlignTop);
 
     // The whole text, however long: "$ver" is replaced wherever it stands.
-    QString text = QStringLiteral("Quillo Corvanta $ver\n\n") +
-                   ShellText("웹 브라우저로 폴더와 파일을 나누는 HTTP 파일 공유 서버") +
-                   QStringLiteral("\n") +
-                   ShellText("공유 항목마다 계정별 권한, 속도 제한과 접속 제한을 지정할 수 있습니다.");
+    QString text =
+        QStringLiteral("Quillo Corvanta $ver\n\n") +
+        ShellText("웹 브라우저로 폴더와 파일을 나누는 HTTP 파일 공유 서버") + QStringLiteral("\n") +
+        ShellText("공유 항목마다 계정별 권한, 속도 제한과 접속 제한을 지정할 수 있습니다.") +
+        QStringLiteral("\n\n") +
+        ShellText("창을 닫아도 알림 영역에서 계속 실행되며, 모든 전송과 기록을 창에서 실시간으로 볼 수 "
+                  "있습니다.");
     text.replace(QStringLiteral("$ver"), VersionText());
     auto* label = new QLabel(text, this);
     label->setObjectName(ControlName(kTextId));

@@ -34,15 +34,17 @@ private slots:
         FrameFixture fixture;
         CMainFrame& frame = fixture.Frame();
         QVERIFY(frame.GetAction(ID_ABOUT_BUTTON)->isEnabled());
-        QString firstLine;
+        QString text;
         fixture.runner.scripts.push_back([&](QDialog& dialog) {
-            firstLine =
-                FindControl<QLabel>(dialog, CAboutDlg::kTextId)->text().section(QLatin1Char('\n'), 0, 0);
+            text = FindControl<QLabel>(dialog, CAboutDlg::kTextId)->text();
             emit FindControl<QLabel>(dialog, CAboutDlg::kLinkId)->linkActivated(QString());
             FindControl<QPushButton>(dialog, IDOK)->click();
         });
         frame.GetAction(ID_ABOUT_BUTTON)->trigger();
-        QCOMPARE(firstLine, QStringLiteral("Quillo Corvanta 0.943 rev 1095"));
+        QCOMPARE(text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Quillo Corvanta 0.943 rev 1095"));
+        // The whole text, longer than the 127 characters a fixed buffer would keep.
+        QVERIFY(text.size() > 127);
+        QVERIFY(text.endsWith(QString::fromUtf8("실시간으로 볼 수 있습니다.")));
         QCOMPARE(fixture.urlOpener.opened,
                  std::vector<QString>{QString::fromUtf8(CAboutDlg::kHomepageAddress)});
 
