@@ -1,5 +1,6 @@
 #include "shell/dialogs/AboutDlg.h"
 
+#include "shell/dialogs/DialogButtons.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/dialogs/LinkLabel.h"
 #include "shell/frame/CommandIds.h"
@@ -8,7 +9,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace Vuxo {
@@ -49,11 +49,6 @@ CAboutDlg::CAboutDlg(UrlOpener& opener, QWidget* parent) : QDialog(parent) {
     QLabel* link = MakeLinkLabel(opener, homepage, homepage, this);
     link->setObjectName(ControlName(kLinkId));
 
-    auto* ok = new QPushButton(ShellText("확인"), this);
-    ok->setObjectName(ControlName(IDOK));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-
     auto* texts = new QVBoxLayout;
     texts->addWidget(label);
     texts->addWidget(link);
@@ -61,12 +56,9 @@ CAboutDlg::CAboutDlg(UrlOpener& opener, QWidget* parent) : QDialog(parent) {
     auto* body = new QHBoxLayout;
     body->addWidget(icon);
     body->addLayout(texts, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow(*this, {{IDOK, ShellText("확인")}}));
 }
 
 } // namespace Vuxo

@@ -1,13 +1,12 @@
 #include "shell/dialogs/AuthorityDlg.h"
 
+#include "shell/dialogs/DialogButtons.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/platform/MessageBoxes.h"
 #include "shell/platform/ShellText.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -64,22 +63,10 @@ CAuthorityDlg::CAuthorityDlg(const std::string& account, const std::vector<std::
         m_list->setItem(row, 0, item);
     }
 
-    auto* ok = new QPushButton(ShellText("확인"), this);
-    ok->setObjectName(ControlName(IDOK));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(ShellText("취소"), this);
-    cancel->setObjectName(ControlName(IDCANCEL));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addWidget(m_list);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow(*this, {{IDOK, ShellText("확인")}, {IDCANCEL, ShellText("취소")}}));
     resize(360, 260);
 }
 

@@ -1,10 +1,9 @@
 #include "shell/dialogs/InitDlg.h"
 
+#include "shell/dialogs/DialogButtons.h"
 #include "shell/dialogs/DialogIds.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace Vuxo {
@@ -19,21 +18,10 @@ CInitDlg::CInitDlg(std::vector<LanguageInfo> languages, QWidget* parent)
     }
     m_list->setCurrentIndex(m_languages.empty() ? -1 : 0);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(ControlName(IDOK));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(ControlName(IDCANCEL));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
-    layout->addLayout(buttons);
+    layout->addLayout(
+        MakeButtonRow(*this, {{IDOK, QStringLiteral("OK")}, {IDCANCEL, QStringLiteral("Cancel")}}));
 }
 
 void CInitDlg::accept() {

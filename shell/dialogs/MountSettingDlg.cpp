@@ -5,17 +5,16 @@
 #include "service/accounts/AccountStore.h"
 #include "service/mounts/MountManager.h"
 #include "shell/dialogs/AuthorityDlg.h"
+#include "shell/dialogs/DialogButtons.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/platform/ModalRunner.h"
 #include "shell/platform/ShellText.h"
 #include "shell/views/MountView.h"
 
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -80,22 +79,11 @@ CMountSettingDlg::CMountSettingDlg(Environment environment, std::vector<std::str
     rightsLayout->addWidget(hint);
     rightsLayout->addWidget(m_list);
 
-    auto* ok = new QPushButton(ShellText("확인(&O)"), this);
-    ok->setObjectName(ControlName(IDOK));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(ShellText("취소(&C)"), this);
-    cancel->setObjectName(ControlName(IDCANCEL));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(aliasGroup);
     layout->addWidget(rightsGroup, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(
+        MakeButtonRow(*this, {{IDOK, ShellText("확인(&O)")}, {IDCANCEL, ShellText("취소(&C)")}}));
     resize(460, 400);
 }
 
