@@ -291,17 +291,28 @@ bool AccountStore::GetAuthority(const std::string& account, const std::string& s
 }
 
 bool AccountStore::SetAuthority(const std::string& account, const std::string& share, AuthoritySet rights) {
+    return SetAuthorities({AuthorityChange{account, share, rights}}).front();
+}
+
+std::vector<bool> AccountStore::SetAuthorities(const std::vector<AuthorityChange>& changes) {
+    std::vector<bool> stored;
+    stored.reserve(changes.size());
     {
         ScopedLock lock(m_lock);
-        AccessKey key;
-        bool isDirectory = false;
-        if (!FindAccessKey(account, share, key, isDirectory)) {
-            return false;
+        for (const AuthorityChange& change : changes) {
+            AccessKey key;
+            bool isDirectory = false;
+            const bool found = FindAccessKey(change.account, change.share, key, isDirectory);
+            if (found) {
+                m_accessList.insert_or_assign(key, ApplyFileShareRule(change.rights, isDirectory));
+            }
+            stored.push_back(found);
         }
-        m_accessList.insert_or_assign(key, ApplyFileShareRule(rights, isDirectory));
     }
-    Save();
-    return true;
+    if (std::find(stored.begin(), stored.end(), true) != stored.end()) {
+        Save();
+    }
+    return stored;
 }
 
 bool AccountStore::CheckPassword(const std::string& name, const std::string& password) const {

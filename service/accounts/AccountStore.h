@@ -48,6 +48,13 @@ std::string AnonymousDisplayName();
 // XORed with it. An empty key leaves the text unchanged.
 void ScramblePassword(std::string& text, std::string_view key);
 
+// One right to store: what SetAuthorities takes.
+struct AuthorityChange {
+    std::string account;
+    std::string share;
+    AuthoritySet rights;
+};
+
 class AccountStore {
 public:
     // Loads from `config`'s lists and listens to `mounts`' changes. `mounts` must outlive the store.
@@ -88,6 +95,9 @@ public:
     // False when either does not exist; else stores the rights (L set and U cleared first on a file share),
     // saved.
     bool SetAuthority(const std::string& account, const std::string& share, AuthoritySet rights);
+    // Stores every change as SetAuthority does, then saves once (when any was stored). Element i of the
+    // result tells whether change i was stored (false: its account or share does not exist).
+    std::vector<bool> SetAuthorities(const std::vector<AuthorityChange>& changes);
     // True when the name is not empty, the account exists and its password equals `password` byte for byte.
     bool CheckPassword(const std::string& name, const std::string& password) const;
 

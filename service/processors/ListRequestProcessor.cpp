@@ -169,7 +169,9 @@ void ListRequestProcessor::SendPage(ListPage& page) {
     std::vector<PluginInfo> plugins;
     PluginManager::GetInstance().ListPlugins(plugins, &m_rights);
     for (const PluginInfo& plugin : plugins) {
-        const TextContent::Row row{{"$id", UrlEncode(plugin.id)}, {"$name", HtmlEscape(plugin.name)}};
+        // A plug-in names itself with a built-in text; the page shows it in the current UI language.
+        const std::string name = LocalizationStringTable::GetInstance().GetString(plugin.name.c_str());
+        const TextContent::Row row{{"$id", UrlEncode(plugin.id)}, {"$name", HtmlEscape(name)}};
         if ((plugin.type & CORVANTA_PLUGIN_TYPE_VIEW) != 0) {
             content.AddRow("$view_plugins", row);
         }

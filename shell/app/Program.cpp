@@ -7,6 +7,7 @@
 #include "res/BuiltinResources.h"
 #include "service/config/QuilloConfig.h"
 #include "shell/app/CrashNotice.h"
+#include "shell/app/FirstStartLanguage.h"
 #include "shell/app/QtShellPlatform.h"
 #include "shell/app/SignalPipe.h"
 #include "shell/app/SingleInstance.h"
@@ -24,7 +25,8 @@ namespace Vuxo {
 
 namespace {
 
-// The main frame's run: from its creation to its destruction, which stops the server and saves.
+// The main frame's run: from its creation to its destruction, which stops the server and saves. 0 when the
+// language choice was cancelled before the frame made a server, else 1.
 int RunMainFrame(QApplication& app, QuilloConfig& config, SingleInstance& instance, SignalPipe& signalPipe) {
     SetClipboardProvider(MakeQtClipboardProvider());
     QtShellPlatform platform;
@@ -32,6 +34,10 @@ int RunMainFrame(QApplication& app, QuilloConfig& config, SingleInstance& instan
     auto frame = std::make_unique<CMainFrame>(CMainFrame::Environment{
         config, config.GetFolder(), QCoreApplication::applicationFilePath().toStdString(),
         GuiTransferStatusAggregator::GetInstance(), LogQueue::GetInstance(), platform.Get()});
+    if (frame->WasLanguageChoiceCancelled()) {
+        SetClipboardProvider({});
+        return 0;
+    }
     QObject::connect(&instance, &SingleInstance::wakeRequested, frame.get(),
                      &CMainFrame::WakeFromSecondInstance);
     QObject::connect(&signalPipe, &SignalPipe::terminationRequested, frame.get(), &CMainFrame::RequestExit);
@@ -66,7 +72,9 @@ int RunProgram(int& argc, char** argv) {
     // From here on a fault, an abort or an uncaught exception leaves a report in Error/.
     ArmCrashReporter();
     RegisterBuiltinResources();
+    const bool mountIniExisted = HasMountIni(GetProgramFolder());
     QuilloConfig& config = QuilloConfig::GetInstance();
+    ChooseFirstStartLanguage(config, mountIniExisted);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillo Corvanta"));

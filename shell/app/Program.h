@@ -5,8 +5,9 @@
 
 namespace Vuxo {
 
-// The process exit code: 0 when another running copy was asked to show itself instead, 1 after a normal
-// run (the exit command, SIGTERM or SIGINT, the end of the desktop session); 0 after the crash notice.
+// The process exit code: 0 when another running copy was asked to show itself instead, or when the language
+// choice was cancelled; 1 after a normal run (the exit command, SIGTERM or SIGINT, the end of the desktop
+// session); 0 after the crash notice.
 int RunProgram(int& argc, char** argv);
 
 } // namespace Vuxo

@@ -1,13 +1,12 @@
 #include "shell/dialogs/CheckMessageBox.h"
 
+#include "shell/dialogs/DialogButtons.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/platform/ModalRunner.h"
 #include "shell/platform/ShellText.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace Vuxo {
@@ -19,25 +18,14 @@ CCheckMessageBox::CCheckMessageBox(const QString& text, const QString& checkText
     setWindowTitle(caption);
     auto* label = new QLabel(text, this);
     label->setObjectName(ControlName(kTextId));
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     m_check->setObjectName(ControlName(kCheckId));
 
-    auto* yes = new QPushButton(ShellText("예"), this);
-    yes->setObjectName(ControlName(IDOK));
-    yes->setDefault(true);
-    auto* no = new QPushButton(ShellText("아니오"), this);
-    no->setObjectName(ControlName(IDCANCEL));
-    connect(yes, &QPushButton::clicked, this, &QDialog::accept);
-    connect(no, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(yes);
-    buttons->addWidget(no);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(m_check);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow(*this, {{IDOK, ShellText("예")}, {IDCANCEL, ShellText("아니오")}}));
 }
 
 void CCheckMessageBox::accept() {

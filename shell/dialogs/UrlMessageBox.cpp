@@ -1,11 +1,11 @@
 #include "shell/dialogs/UrlMessageBox.h"
 
+#include "shell/dialogs/DialogButtons.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/dialogs/LinkLabel.h"
 #include "shell/platform/ModalRunner.h"
 #include "shell/platform/ShellText.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -19,27 +19,17 @@ CUrlMessageBox::CUrlMessageBox(UrlOpener& opener, const QString& text, const QSt
     setWindowTitle(caption);
     auto* label = new QLabel(text, this);
     label->setObjectName(ControlName(kTextId));
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     QLabel* link = MakeLinkLabel(opener, linkText, linkAddress, this);
     link->setObjectName(ControlName(kLinkId));
 
-    auto* yes = new QPushButton(ShellText("예"), this);
-    yes->setObjectName(ControlName(IDOK));
-    yes->setVisible(false);
-    auto* ok = new QPushButton(ShellText("확인"), this);
-    ok->setObjectName(ControlName(IDCANCEL));
-    ok->setDefault(true);
-    connect(yes, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ok, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(yes);
-    buttons->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(link);
-    layout->addLayout(buttons);
+    // The "예" of the template stays hidden: the box shows one button, which answers No.
+    layout->addLayout(MakeButtonRow(*this, {{IDCANCEL, ShellText("확인")}, {IDOK, ShellText("예")}}));
+    findChild<QPushButton*>(ControlName(IDOK))->setVisible(false);
 }
 
 void CUrlMessageBox::accept() {

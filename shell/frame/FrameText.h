@@ -1,5 +1,5 @@
 // Small helpers shared by the main frame's sources: translated texts as QString, and the commands whose
-// dialogs are not part of the program yet.
+// dialog is not part of the program yet.
 #pragma once
 
 #include "shell/frame/CommandIds.h"
@@ -14,9 +14,8 @@ inline QString FrameText(const char* koreanUtf8) {
     return ShellText(koreanUtf8);
 }
 
-// Preferences, share settings and the about box: their buttons and menu items stay disabled and the
-// commands do nothing until their dialogs exist.
-constexpr int kUnavailableCommands[] = {ID_PREFERENCES, ID_SHARE_SETTINGS, ID_ABOUT_BUTTON, ID_APP_ABOUT};
+// Preferences: its button stays disabled and the command does nothing until its dialog exists.
+constexpr int kUnavailableCommands[] = {ID_PREFERENCES};
 
 inline bool IsUnavailableCommand(int commandId) {
     for (const int id : kUnavailableCommands) {

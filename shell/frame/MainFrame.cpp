@@ -9,6 +9,7 @@
 #include "service/language/LanguageFiles.h"
 #include "service/mounts/MountManager.h"
 #include "service/server/QuilloServer.h"
+#include "shell/dialogs/InitDlg.h"
 #include "shell/frame/AlertRelay.h"
 #include "shell/frame/FrameText.h"
 #include "shell/res/ShellResources.h"
@@ -53,7 +54,11 @@ CMainFrame::CMainFrame(Environment environment)
     setMinimumSize(400, 300);
     resize(820, 540);
 
-    LoadUiLanguage();
+    if (!LoadUiLanguage()) {
+        // The language choice was cancelled: the program ends before a server exists.
+        m_languageCancelled = true;
+        return;
+    }
     CreateServer();
     CreateToolBars();
     CreateStatusBar();
@@ -83,6 +88,9 @@ CMainFrame::~CMainFrame() {
     m_platform.tray.SetEventHandler({});
     m_platform.tray.SetContextMenu(nullptr);
     m_platform.tray.Hide();
+    if (m_tabView == nullptr) {
+        return; // made no further than the cancelled language choice
+    }
     // The views outlive this destructor (QWidget deletes them later) and still signal while they go, for
     // example when the focus moves as the window closes: nothing may reach the frame's handlers then.
     m_tabView->disconnect(this);
@@ -97,11 +105,25 @@ CMainFrame::~CMainFrame() {
     }
 }
 
-void CMainFrame::LoadUiLanguage() {
+bool CMainFrame::LoadUiLanguage() {
     const std::string fileName = m_config.uiLanguageFile.Get();
-    // The language choice of a first run arrives with the dialogs; until then a file that cannot be loaded
-    // leaves the built-in texts, and the log says so once the server's log sink is there.
-    m_languageFailed = !Vuxo::LoadLanguage(m_programFolder, fileName, LocalizationStringTable::GetInstance());
+    if (Vuxo::LoadLanguage(m_programFolder, fileName, LocalizationStringTable::GetInstance())) {
+        return true;
+    }
+    // Nobody could answer the choice (Qt's offscreen platform): the built-in texts stay, and the log says
+    // so once the server's log sink is there.
+    if (!m_platform.runner.IsInteractive()) {
+        m_languageFailed = true;
+        return true;
+    }
+    CInitDlg dialog(ListLanguages(m_programFolder));
+    if (m_platform.runner.Run(dialog) != QDialog::Accepted) {
+        return false;
+    }
+    // Takes effect at the next start; stored at once so that it survives however this run ends.
+    m_config.uiLanguageFile.Set(dialog.GetChosenFileName());
+    m_config.Save();
+    return true;
 }
 
 void CMainFrame::CreateServer() {
@@ -177,7 +199,7 @@ void CMainFrame::CreateToolBars() {
     // Only the shares tab's band shows at first.
     OnTabChanged(CMyTabViewCtrl::kSharesTab);
 
-    // The dialogs of these commands are not part of the program yet: their buttons stay disabled.
+    // The dialog of these commands is not part of the program yet: their buttons stay disabled.
     for (const int id : kUnavailableCommands) {
         if (QAction* action = GetAction(id)) {
             action->setEnabled(false);
@@ -232,7 +254,7 @@ void CMainFrame::CreateTrayMenu() {
     };
     add(ID_RESTORE, "원래대로(&R)");
     m_trayMenu->addSeparator();
-    add(ID_APP_ABOUT, "정보(&A)")->setEnabled(false); // the about box arrives with the dialogs
+    add(ID_APP_ABOUT, "정보(&A)");
     add(ID_EXIT, "종료(&X)");
 
     TrayIcon& tray = m_platform.tray;
@@ -399,9 +421,13 @@ int CMainFrame::TransferRowCount() const {
     return m_tabView->GetStatusView().GetRowCount();
 }
 
+QWidget* CMainFrame::DialogParent() {
+    QWidget* active = QApplication::activeWindow();
+    return active != nullptr ? active : this;
+}
+
 BoxAnswer CMainFrame::Box(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons) {
-    QWidget* parent = QApplication::activeWindow();
-    return m_platform.boxes.Show(parent != nullptr ? parent : this, text, caption, icon, buttons);
+    return m_platform.boxes.Show(DialogParent(), text, caption, icon, buttons);
 }
 
 } // namespace Vuxo

@@ -78,6 +78,9 @@ public:
     // The orderly exit of the exit command without its question (signals, end of the desktop session).
     void RequestExit();
 
+    // The language file could not be loaded and the language choice was cancelled: the frame was made no
+    // further (no server, no views) and the program ends with 0.
+    bool WasLanguageChoiceCancelled() const { return m_languageCancelled; }
     bool IsHiddenToTray() const { return m_hidden; }
     QuilloServer* GetServer() const { return m_server.get(); }
     CMyTabViewCtrl& GetTabView() const { return *m_tabView; }
@@ -100,7 +103,8 @@ protected:
 
 private:
     // Construction steps.
-    void LoadUiLanguage();
+    // False when the language choice was cancelled.
+    bool LoadUiLanguage();
     void CreateServer();
     void CreateToolBars();
     QToolBar* AddToolBar(int bandId, int iconSize);
@@ -131,6 +135,8 @@ private:
     void OnExit();
     void OnDeleteShares();
     void OnNotSupported();
+    void OnShareSettings();
+    void OnAbout();
     void OnDisconnect();
     void OnCopyAddress();
     void OnBrowse();
@@ -139,6 +145,8 @@ private:
 
     BoxAnswer Box(const QString& text, const QString& caption, BoxIcon icon,
                   BoxButtons buttons = BoxButtons::Ok);
+    // The window dialogs and boxes are shown over: the active window, else the frame.
+    QWidget* DialogParent();
     bool ServerRunning() const;
     int TransferRowCount() const;
 
@@ -152,6 +160,7 @@ private:
     std::unique_ptr<QuilloServer> m_server;
     AlertRelay* m_alerts = nullptr;
     bool m_languageFailed = false;
+    bool m_languageCancelled = false;
     bool m_hidden = false;
     bool m_firstBalloon = true;
     bool m_autoStartRegistered = false;

@@ -8,6 +8,8 @@
 #include "service/config/QuilloConfig.h"
 #include "service/mounts/MountManager.h"
 #include "service/server/QuilloServer.h"
+#include "shell/dialogs/AboutDlg.h"
+#include "shell/dialogs/MountSettingDlg.h"
 #include "shell/frame/DriveRoot.h"
 #include "shell/frame/FrameText.h"
 #include "shell/frame/MainFrame.h"
@@ -85,6 +87,13 @@ void CMainFrame::ExecuteCommand(int commandId) {
     case ID_CLEAR_LOG:
         m_tabView->ClearLog();
         break;
+    case ID_SHARE_SETTINGS:
+        OnShareSettings();
+        break;
+    case ID_ABOUT_BUTTON:
+    case ID_APP_ABOUT:
+        OnAbout();
+        break;
     case ID_DISCONNECT:
         OnDisconnect();
         break;
@@ -129,8 +138,7 @@ void CMainFrame::OnStartStop() {
 
 void CMainFrame::OnAddShare() {
     const std::optional<QString> picked = m_platform.picker.PickFileOrFolder(
-        QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : this,
-        FrameText("공유 추가할 파일이나 폴더를 선택하여 주십시오"),
+        DialogParent(), FrameText("공유 추가할 파일이나 폴더를 선택하여 주십시오"),
         QString::fromStdString(m_config.lastAddMountDirectory.Get()));
     if (!picked || picked->isEmpty()) {
         return;
@@ -203,6 +211,25 @@ void CMainFrame::OnNotSupported() {
     Box(FrameText("죄송합니다. 현재 버전에서 지원되지 않는 기능입니다."), QString(), BoxIcon::None);
 }
 
+void CMainFrame::OnShareSettings() {
+    CMountView& shares = m_tabView->GetMountView();
+    std::vector<std::string> names = shares.GetSelectedAliases();
+    if (names.empty()) {
+        Box(FrameText("공유 항목을 선택해 주세요!"), QString(), BoxIcon::Warning);
+        return;
+    }
+    CMountSettingDlg dialog(CMountSettingDlg::Environment{shares, m_server->GetAccountStore(),
+                                                          m_server->GetMountManager(), m_platform.runner,
+                                                          m_platform.boxes},
+                            std::move(names), DialogParent());
+    m_platform.runner.Run(dialog);
+}
+
+void CMainFrame::OnAbout() {
+    CAboutDlg dialog(m_platform.urlOpener, DialogParent());
+    m_platform.runner.Run(dialog);
+}
+
 void CMainFrame::OnDisconnect() {
     CStatusView& status = m_tabView->GetStatusView();
     const std::vector<int> rows = status.GetSelectedRows();
@@ -216,8 +243,7 @@ void CMainFrame::OnDisconnect() {
         transfers.emplace_back(status.GetTransferId(row), status.GetClientAddressText(row));
     }
     bool ban = false;
-    QWidget* parent = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : this;
-    if (m_platform.boxes.AskWithCheck(parent, FrameText("선택된 항목들의 연결을 끊으시겠습니까?"),
+    if (m_platform.boxes.AskWithCheck(DialogParent(), FrameText("선택된 항목들의 연결을 끊으시겠습니까?"),
                                       FrameText("해당 IP주소에 대해 접속을 금지함 "), FrameText("연결 끊기"),
                                       ban) != BoxAnswer::Yes) {
         return;

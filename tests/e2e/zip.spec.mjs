@@ -1,7 +1,8 @@
 // Downloading a selection as one ZIP archive with the default skin in a real browser: two files and a
 // folder are ticked on a folder page, the ZIP plug-in's button in the selection bar posts them, and the
-// archive the browser saves passes `unzip -t` and holds exactly the selection with its bytes. One server
-// and one browser for the file; a fresh browser context for the test.
+// archive the browser saves passes `unzip -t` and holds exactly the selection with its bytes; with the
+// English language file the button names the action in English. One browser for the file; a fresh browser
+// context for each test.
 
 import assert from 'node:assert/strict';
 import { execFile } from 'node:child_process';
@@ -104,5 +105,27 @@ describe('zip download', () => {
     }
     assertNoProblems(problems);
     await context.close();
+  });
+
+  test('with the English language file the button reads in English', async () => {
+    const english = await ProgramFolder.create();
+    try {
+      const docs = await english.share('docs');
+      await docs.write('a.txt', 'a');
+      await english.plugin('Mevrin');
+      await english.language('English.wul');
+      const englishServer = await english.start();
+      const { context, page, problems } = await openPage(browser);
+      await page.goto(englishServer.url('docs/'));
+      await entryRow(page, 'a.txt').locator('input[type="checkbox"]').check();
+      const button = page.locator('#selection-bar button[data-plugin="Mevrin"]');
+      await button.waitFor({ state: 'visible' });
+      assert.equal((await button.textContent()).trim(), 'Download as a ZIP file');
+      assertNoProblems(problems);
+      await context.close();
+      await englishServer.stop();
+    } finally {
+      await english.remove();
+    }
   });
 });

@@ -3,14 +3,17 @@
 // Runs the file-sharing server without the desktop shell: the server object over PROGRAM_FOLDER's
 // mount.ini (default: the folder of this executable), started at once. It prints the server's loopback
 // URL on one line of standard output when it listens, then serves until SIGTERM or SIGINT and stops in
-// order (the configuration is saved as the program saves it). --port overrides the configured port for
+// order (the configuration is saved as the program saves it). The UI language file that `uiLanguageFile`
+// names is loaded first, as the program loads it. --port overrides the configured port for
 // this run only (0: a free port of the system's choice). Exit code 0 after a clean stop, 1 when the
 // server could not start, 2 on a usage error. Benchmarks and browser tests drive the server this way.
+#include "core/i18n/LocalizationStringTable.h"
 #include "core/platform/fs/ProgramFolder.h"
 #include "core/text/Utf8.h"
 #include "core/transfer/GuiTransferStatusAggregator.h"
 #include "res/BuiltinResources.h"
 #include "service/config/QuilloConfig.h"
+#include "service/language/LanguageFiles.h"
 #include "service/server/QuilloServer.h"
 
 #include <csignal>
@@ -78,6 +81,13 @@ int main(int argc, char** argv) {
 
     Vuxo::RegisterBuiltinResources();
     Vuxo::QuilloConfig config(folder);
+    // Pages and log lines speak the configured UI language, as in the program.
+    const std::string language = config.uiLanguageFile.Get();
+    if (!Vuxo::LoadLanguage(folder, language, Vuxo::LocalizationStringTable::GetInstance())) {
+        std::fprintf(stderr,
+                     "corvanta_serve: the language file %s could not be loaded; built-in texts are used\n",
+                     language.c_str());
+    }
     const unsigned short configuredPort = config.port.load();
     if (options.port >= 0) {
         config.port = static_cast<unsigned short>(options.port);

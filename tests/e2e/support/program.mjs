@@ -6,6 +6,7 @@
 //   program.user('alice', 'secret');
 //   program.rights('alice', 'pub', 'LDU');             // letters of "LDUA"
 //   program.rights('.anonymous', 'pub', 'L');
+//   await program.language('English.wul');            // pages in the English UI language
 //   const server = await program.start();              // writes mount.ini, runs corvanta_serve --port 0
 //   await page.goto(server.url('pub/'));
 //   await server.stop();                               // SIGTERM; throws unless the server exits cleanly
@@ -180,6 +181,17 @@ export class ProgramFolder {
     }
     await cp(source, path.join(this.programFolder, 'plugin', id), { recursive: true });
     return this;
+  }
+
+  // Copies Language/<file> of the built program folder into this one and makes it the UI language.
+  async language(file) {
+    const source = path.join(builtProgramFolder(), 'Language', file);
+    if (!existsSync(source)) {
+      throw new Error(`language file ${file} is not built (${source})`);
+    }
+    await mkdir(path.join(this.programFolder, 'Language'), { recursive: true });
+    await cp(source, path.join(this.programFolder, 'Language', file));
+    return this.set('uiLanguageFile', file);
   }
 
   mountIniText() {

@@ -204,6 +204,15 @@ TEST_F(AccountRightsTest, SetAccountsKeepsListedAccountsAndTheirRightsAndSavesOn
     EXPECT_EQ(PasswordOf(m_store, "bob"), "new");
 }
 
+TEST_F(AccountRightsTest, SeveralRightsAreStoredTogetherAndAMissingPairIsReported) {
+    const std::vector<bool> stored = m_store.SetAuthorities({{"bob", "Music", ParseRights("LU")},
+                                                             {"bob", "Missing", ParseRights("L")},
+                                                             {"nobody", "Music", ParseRights("L")},
+                                                             {"bob", "notes.txt", ParseRights("DU")}});
+    EXPECT_EQ(stored, (std::vector<bool>{true, false, false, true}));
+    EXPECT_EQ(m_setup.Saved("authorities"), (std::vector<std::string>{"bob|Music|LU", "bob|notes.txt|LD"}));
+}
+
 TEST_F(AccountRightsTest, RenamedAndRemovedSharesReachTheFileAtOnceAndRightsAreNeverInherited) {
     ASSERT_TRUE(m_store.SetAuthority("bob", "Music", ParseRights("LU")));
     ASSERT_TRUE(m_store.SetAuthority("bob", "Photos", ParseRights("A")));

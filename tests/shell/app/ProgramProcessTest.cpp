@@ -1,6 +1,6 @@
 // The real program, started as a process (offscreen) from a program folder of its own in a temporary
 // folder: the orderly exit on SIGTERM and SIGINT, a second start waking the first, two copies when the
-// setting allows it, and a shared file fetched over HTTP with curl.
+// setting allows it, the language of a first start, and a shared file fetched over HTTP with curl.
 #include "service/config/QuilloConfig.h"
 #include "service/mounts/MountManager.h"
 
@@ -75,13 +75,27 @@ public:
         return text;
     }
 
-    // Starts a copy of the program from a working folder that is not the program folder.
-    std::unique_ptr<QProcess> Start() const {
+    // Copies the shipped language file `name` into the program folder's Language/.
+    bool AddLanguageFile(const char* name) const {
+        const QString language = Folder() + QStringLiteral("/Language");
+        return QDir().mkpath(language) &&
+               QFile::copy(QStringLiteral(CORVANTA_SOURCE_DIR "/Language/") + QString::fromUtf8(name),
+                           language + QLatin1Char('/') + QString::fromUtf8(name));
+    }
+
+    // Starts a copy of the program from a working folder that is not the program folder; `locale`, when
+    // given, is the desktop's locale (LANG, with LC_ALL and LC_MESSAGES unset).
+    std::unique_ptr<QProcess> Start(const QString& locale = QString()) const {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("run"));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path("config"));
+        if (!locale.isNull()) {
+            environment.remove(QStringLiteral("LC_ALL"));
+            environment.remove(QStringLiteral("LC_MESSAGES"));
+            environment.insert(QStringLiteral("LANG"), locale);
+        }
         process->setProcessEnvironment(environment);
         process->setWorkingDirectory(m_root.path());
         process->start(Program(), QStringList());
@@ -206,6 +220,40 @@ private slots:
         QCOMPARE(exitCode, 1);
     }
 
+    void aFirstStartSpeaksTheDesktopLocalesLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("banner");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("English desktop")
+            << QStringLiteral("en_US.UTF-8") << QStringLiteral("Quillo Corvanta starting...")
+            << QByteArray("uiLanguageFile=English.wul");
+        QTest::newRow("Korean desktop")
+            << QStringLiteral("ko_KR.UTF-8") << kBanner << QByteArray("uiLanguageFile=\n");
+    }
+
+    void aFirstStartSpeaksTheDesktopLocalesLanguage() {
+        QFETCH(QString, locale);
+        QFETCH(QString, banner);
+        QFETCH(QByteArray, stored);
+        ProgramFolder folder;
+        QVERIFY(folder.IsReady());
+        QVERIFY(folder.AddLanguageFile("English.wul"));
+        QVERIFY(folder.MountIni().isEmpty()); // a first start: no mount.ini at all
+        auto program = folder.Start(locale);
+        QVERIFY(folder.WaitForLog(banner, *program));
+        int exitCode = -1;
+        QVERIFY(EndsWith(*program, SIGTERM, exitCode));
+        QCOMPARE(exitCode, 1);
+        QVERIFY(folder.MountIni().contains(stored));
+
+        // A later start keeps the stored choice whatever the locale says.
+        auto again = folder.Start(locale.startsWith(QStringLiteral("ko")) ? QStringLiteral("en_US.UTF-8")
+                                                                          : QStringLiteral("ko_KR.UTF-8"));
+        QVERIFY(folder.WaitForLog(banner, *again, 2));
+        QVERIFY(EndsWith(*again, SIGTERM, exitCode));
+        QVERIFY(folder.MountIni().contains(stored));
+    }
+
     void aSharedFileIsServedOverHttp() {
         ProgramFolder folder;
         QVERIFY(folder.IsReady());
@@ -271,6 +319,10 @@ private slots:
             environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
             environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
             environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("run")));
+            // A Korean desktop: the built-in texts, whose banner the log is searched for.
+            environment.remove(QStringLiteral("LC_ALL"));
+            environment.remove(QStringLiteral("LC_MESSAGES"));
+            environment.insert(QStringLiteral("LANG"), QStringLiteral("ko_KR.UTF-8"));
             script.setProcessEnvironment(environment);
             script.setWorkingDirectory(root.path());
             script.setProcessChannelMode(QProcess::MergedChannels);
@@ -326,6 +378,7 @@ private slots:
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray saved = ini.readAll();
         ini.close();
+        QVERIFY(saved.contains("\nuiLanguageFile=\n"));
         QProcess second;
         start(second);
         output.clear();

@@ -1,19 +1,22 @@
-// The small dialogs, run through the scripted runner: the check box and the link box answer as their
-// buttons say, and TranslateDialog translates a dialog's labels and buttons once and leaves what the user
-// typed alone.
+// The small dialogs, run through the scripted runner: the about box from the toolbar and the tray menu,
+// the check box and the link box answer as their buttons say, and TranslateDialog translates a dialog's
+// labels and buttons once and leaves what the user typed alone.
 #include "core/i18n/LocalizationStringTable.h"
+#include "shell/dialogs/AboutDlg.h"
 #include "shell/dialogs/CheckMessageBox.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/dialogs/TranslateDialog.h"
 #include "shell/dialogs/UrlMessageBox.h"
 #include "shell/frame/FrameTestSupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -27,6 +30,34 @@ class SmallDialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void theAboutBoxNamesTheRevisionAndOpensItsLinkFromTheToolbarAndTheTray() {
+        FrameFixture fixture;
+        CMainFrame& frame = fixture.Frame();
+        QVERIFY(frame.GetAction(ID_ABOUT_BUTTON)->isEnabled());
+        QString text;
+        fixture.runner.scripts.push_back([&](QDialog& dialog) {
+            text = FindControl<QLabel>(dialog, CAboutDlg::kTextId)->text();
+            emit FindControl<QLabel>(dialog, CAboutDlg::kLinkId)->linkActivated(QString());
+            FindControl<QPushButton>(dialog, IDOK)->click();
+        });
+        frame.GetAction(ID_ABOUT_BUTTON)->trigger();
+        QCOMPARE(text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Quillo Corvanta 0.943 rev 1095"));
+        // The whole text, longer than the 127 characters a fixed buffer would keep.
+        QVERIFY(text.size() > 127);
+        QVERIFY(text.endsWith(QString::fromUtf8("실시간으로 볼 수 있습니다.")));
+        QCOMPARE(fixture.urlOpener.opened,
+                 std::vector<QString>{QString::fromUtf8(CAboutDlg::kHomepageAddress)});
+
+        for (QAction* action : frame.GetTrayMenu().actions()) {
+            if (action->data().toInt() == ID_APP_ABOUT) {
+                QVERIFY(action->isEnabled());
+                action->trigger();
+            }
+        }
+        QCOMPARE(fixture.runner.ran,
+                 (std::vector<QString>{QStringLiteral("CAboutDlg"), QStringLiteral("CAboutDlg")}));
+    }
+
     void theCheckBoxIsReportedWhicheverWayTheBoxCloses_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("check");

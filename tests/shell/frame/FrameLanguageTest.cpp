@@ -1,15 +1,25 @@
 // The UI language the frame loads first: what the frame shows with a language loaded, and with one that
 // cannot be loaded.
 #include "core/i18n/LocalizationStringTable.h"
+#include "shell/dialogs/AboutDlg.h"
+#include "shell/dialogs/AuthorityDlg.h"
+#include "shell/dialogs/DialogIds.h"
+#include "shell/dialogs/InitDlg.h"
+#include "shell/dialogs/MountSettingDlg.h"
 #include "shell/frame/FrameTestSupport.h"
 #include "shell/views/LogView.h"
 #include "shell/views/MyTabViewCtrl.h"
 #include "shell/views/StatusView.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <string>
@@ -37,11 +47,53 @@ class FrameLanguageTest : public QObject {
 
 private slots:
     // The two cases below use the program's own table; the language loaded last stays for the process.
-    void aLanguageThatCannotBeLoadedKeepsTheBuiltInTextsAndIsLogged() {
-        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); });
+    // Under the offscreen platform nobody could answer the language choice.
+    void aLanguageThatCannotBeLoadedWithoutAnyoneToAskKeepsTheBuiltInTextsAndIsLogged() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); }, false);
+        fixture.runner.interactive = false;
+        fixture.MakeFrame();
+        QVERIFY(fixture.runner.ran.empty());
         QCOMPARE(fixture.Frame().GetAction(ID_STARTSTOP)->text(), QString::fromUtf8("꺼짐"));
         QVERIFY(fixture.DayLog().find("Missing.wul") != std::string::npos);
         QCOMPARE(fixture.Config().uiLanguageFile.Get(), std::string("Missing.wul"));
+    }
+
+    void aLanguageThatCannotBeLoadedBringsUpTheChoiceAndOkStoresTheFile() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("Missing.wul"); }, false);
+        WriteLanguageFile(fixture.ProgramFolder(), "b.wul", kGoodFile);
+        WriteLanguageFile(fixture.ProgramFolder(), "a.wul", kGoodFile);
+        WriteLanguageFile(fixture.ProgramFolder(), "bad.wul", kGoodFile.substr(3));
+        QStringList listed;
+        fixture.runner.scripts.push_back([&](QDialog& dialog) {
+            auto* list = FindControl<QComboBox>(dialog, CInitDlg::kLanguageListId);
+            for (int i = 0; i < list->count(); ++i) {
+                listed << list->itemText(i);
+            }
+            list->setCurrentIndex(2);
+            FindControl<QPushButton>(dialog, IDOK)->click();
+        });
+        fixture.MakeFrame();
+        QCOMPARE(listed, (QStringList{QString::fromUtf8("언어: 한국어 (default)"),
+                                      QStringLiteral("Language: Test"), QStringLiteral("Language: Test")}));
+        QVERIFY(!fixture.Frame().WasLanguageChoiceCancelled());
+        QVERIFY(fixture.Frame().GetServer() != nullptr);
+        QCOMPARE(fixture.MountIniValue("uiLanguageFile"), std::string("b.wul"));
+        // The choice takes effect at the next start.
+        QCOMPARE(fixture.Frame().GetAction(ID_STARTSTOP)->text(), QString::fromUtf8("꺼짐"));
+    }
+
+    void cancellingTheChoiceEndsBeforeAnyServerIsMade() {
+        FrameFixture fixture([](QuilloConfig& config) { config.uiLanguageFile.Set("../Missing.wul"); },
+                             false);
+        fixture.runner.scripts.push_back(
+            [](QDialog& dialog) { FindControl<QPushButton>(dialog, IDCANCEL)->click(); });
+        fixture.MakeFrame();
+        QCOMPARE(fixture.runner.ran, std::vector<QString>{QStringLiteral("CInitDlg")});
+        QVERIFY(fixture.Frame().WasLanguageChoiceCancelled());
+        QVERIFY(fixture.Frame().GetServer() == nullptr);
+        QCOMPARE(fixture.DayLog(), std::string());
+        fixture.DestroyFrame();
+        QCOMPARE(fixture.MountIniValue("uiLanguageFile"), std::string("../Missing.wul"));
     }
 
     void theFrameShowsTheLoadedLanguage() {
@@ -72,6 +124,36 @@ private slots:
         frame.ExecuteCommand(ID_LOG_FILTER);
         QCOMPARE(fixture.boxes.shown.back().text,
                  QStringLiteral("Sorry, this version does not support this feature."));
+
+        // The dialogs speak the language too.
+        QStringList texts;
+        fixture.runner.scripts.push_back([&texts](QDialog& dialog) {
+            texts << FindControl<QLabel>(dialog, CAboutDlg::kTextId)->text().section(QLatin1Char('\n'), 2, 2)
+                  << FindControl<QPushButton>(dialog, IDOK)->text();
+        });
+        frame.ExecuteCommand(ID_ABOUT_BUTTON);
+        QVERIFY(frame.AddShareByPath(fixture.MakeFolder("music")));
+        SelectShares(frame, {0});
+        fixture.runner.scripts.push_back([&texts, &fixture](QDialog& dialog) {
+            texts << dialog.windowTitle() << dialog.findChild<QGroupBox*>()->title()
+                  << FindControl<QPushButton>(dialog, IDOK)->text()
+                  << FindControl<QTableWidget>(dialog, CMountSettingDlg::kRightsListId)->item(0, 1)->text();
+            fixture.runner.scripts.push_back([&texts](QDialog& rights) {
+                texts << rights.windowTitle() << FindControl<QLabel>(rights, CAuthorityDlg::kTextId)->text();
+            });
+            auto* list = FindControl<QTableWidget>(dialog, CMountSettingDlg::kRightsListId);
+            list->selectRow(0);
+            emit list->itemDoubleClicked(list->item(0, 0));
+        });
+        frame.ExecuteCommand(ID_SHARE_SETTINGS);
+        QCOMPARE(texts,
+                 (QStringList{QStringLiteral("An HTTP file-sharing server that shares folders and files "
+                                             "with any web browser"),
+                              QStringLiteral("OK"), QStringLiteral("Share settings"), QStringLiteral("Alias"),
+                              QStringLiteral("&OK"), QStringLiteral("List, Download"),
+                              QStringLiteral("Edit rights"),
+                              QStringLiteral(".anonymous may take these actions on the share(s) music "
+                                             "(tick the ones to allow).")}));
     }
 };
 
