@@ -1,6 +1,7 @@
 #include "service/server/QuilloServer.h"
 
 #include "core/http/WebServer.h"
+#include "core/http_client/HttpConnection.h"
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/net/LocalAddresses.h"
@@ -21,6 +22,7 @@
 #include "service/server/UpdateIPStringThread.h"
 #include "service/server/VersionCheckThread.h"
 #include "service/skins/SkinLoaders.h"
+#include "service/system/ServerInstanceId.h"
 #include "service/system/SystemRequestProcessor.h"
 
 #include <malloc.h>
@@ -214,6 +216,28 @@ std::vector<std::string> QuilloServer::HostAddresses() const {
     std::vector<std::string> addresses;
     GetLocalIPv4Addresses(addresses);
     return addresses;
+}
+
+bool QuilloServer::RunningCheck() {
+    if (!IsRunning() || m_options.serviceAddress.empty()) {
+        return false;
+    }
+    std::string address;
+    if (m_config.useHostName.load()) {
+        address = m_config.HostName.Get();
+        Trim(address, " \t\r\n");
+    }
+    if (address.empty()) {
+        address = GetAddress();
+    }
+    HttpConnection connection(kHttpClientGet, MakeServiceUrl(m_options.serviceAddress, kRunningCheckPath));
+    connection.AddField("port", std::to_string(GetPort()));
+    connection.AddField("addr", address);
+    try {
+        return connection.Execute() == 200 && ReadShortReply(connection) == GetServerInstanceId();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::string QuilloServer::GetAddress() const {

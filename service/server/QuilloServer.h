@@ -4,7 +4,7 @@
 // request dispatcher on the configured port, knows the address under which the server is shown, and talks
 // to the maker's web service: the public address, the version check and the connection test.
 // The shell creates one at start and destroys it at exit, on its GUI thread; tests build one over a
-// configuration in a temporary folder. Start, Stop, ChangePort and the destructor run on
+// configuration in a temporary folder. Start, Stop, ChangePort, RunningCheck and the destructor run on
 // one thread, which also owns the worker threads (the public-address threads, the version check): Stop
 // and the destructor cancel and join them. The address string and its generation are guarded by the
 // address lock; the managers guard themselves and are reached by connection threads through ServerContext.
@@ -33,7 +33,7 @@ class WebServer;
 // the shell. Every callback may be empty.
 struct QuilloServerOptions {
     // host[:port] of the maker's web service (kDefaultServiceAddress in the program); "" for none: no
-    // public address is asked for and no version check runs.
+    // public address is asked for, no version check runs and RunningCheck is false.
     std::string serviceAddress;
     // LOG_ALERT texts (see ServerLogSink). Set before anything is loaded, so that the alerts of the
     // construction (a damaged share item, a skin that fails to load) reach it too.
@@ -83,6 +83,11 @@ public:
     void StartUpdateIPStringThread();
     std::string GetAddress() const;
     void SetAddress(const std::string& address);
+
+    // Asks the maker's service whether it reaches this server from outside: true when the service's
+    // request to the address (the host name when `useHostName` is set) and port got this server's
+    // instance id. False while stopped, without a service, and on any failure. Blocks until answered.
+    bool RunningCheck();
 
     // "http://" + address (+ ":" + port unless the address holds ":" or the port is 80) + "/"; "" while
     // stopped.

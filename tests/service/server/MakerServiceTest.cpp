@@ -11,6 +11,7 @@
 #include "service/server/QuilloServer.h"
 #include "service/server/UpdateIPStringThread.h"
 #include "service/server/VersionCheckThread.h"
+#include "service/system/ServerInstanceId.h"
 
 #include <gtest/gtest.h>
 
@@ -262,6 +263,31 @@ TEST_F(MakerServiceTest, DestroyingTheServerEndsAStalledVersionCheck) {
     m_fixture.reset();
     EXPECT_TRUE(m_maker.WaitForClientGone());
     EXPECT_EQ(m_notices, 0);
+}
+
+TEST_F(MakerServiceTest, RunningCheckAsksTheServiceToReachTheServer) {
+    MakeServer([](QuilloConfig& config) { config.getPublicIP = false; }, {"127.0.0.1"});
+    EXPECT_FALSE(m_fixture->Server().RunningCheck()); // stopped: nothing is asked
+    EXPECT_EQ(m_maker.Requests(kRunningCheckPath), 0);
+
+    ASSERT_TRUE(m_fixture->Start());
+    const std::string port = "port=" + std::to_string(m_fixture->Port());
+    EXPECT_TRUE(m_fixture->Server().RunningCheck());
+    EXPECT_EQ(m_maker.LastQuery(kRunningCheckPath), port + "&addr=127.0.0.1");
+    m_fixture->Config().useHostName = true;
+    m_fixture->Config().HostName.Set(" localhost ");
+    EXPECT_TRUE(m_fixture->Server().RunningCheck());
+    EXPECT_EQ(m_maker.LastQuery(kRunningCheckPath), port + "&addr=localhost");
+
+    // Something else answered in its place.
+    m_maker.Queue(kRunningCheckPath,
+                  {200, GetServerInstanceId() == "0000000000000000" ? "1" : "0000000000000000"});
+    EXPECT_FALSE(m_fixture->Server().RunningCheck());
+    m_maker.Queue(kRunningCheckPath, {404, GetServerInstanceId()});
+    EXPECT_FALSE(m_fixture->Server().RunningCheck());
+    m_fixture->Stop();
+    EXPECT_FALSE(m_fixture->Server().RunningCheck());
+    EXPECT_EQ(m_maker.Requests(kRunningCheckPath), 4);
 }
 
 } // namespace
