@@ -9,6 +9,7 @@
 #include "shell/app/CrashNotice.h"
 #include "shell/app/FirstStartLanguage.h"
 #include "shell/app/QtShellPlatform.h"
+#include "service/server/MakerService.h"
 #include "shell/app/SignalPipe.h"
 #include "shell/app/SingleInstance.h"
 #include "shell/frame/MainFrame.h"
@@ -19,11 +20,19 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace Vuxo {
 
 namespace {
+
+// The maker's web service of this build; CORVANTA_SERVICE=host:port puts another in its place (a fake on
+// this machine when the program is tested), and an empty value leaves the program without one.
+std::string ServiceAddress() {
+    const char* replacement = std::getenv("CORVANTA_SERVICE");
+    return replacement != nullptr ? replacement : kDefaultServiceAddress;
+}
 
 // The main frame's run: from its creation to its destruction, which stops the server and saves. 0 when the
 // language choice was cancelled before the frame made a server, else 1.
@@ -33,7 +42,8 @@ int RunMainFrame(QApplication& app, QuilloConfig& config, SingleInstance& instan
 
     auto frame = std::make_unique<CMainFrame>(CMainFrame::Environment{
         config, config.GetFolder(), QCoreApplication::applicationFilePath().toStdString(),
-        GuiTransferStatusAggregator::GetInstance(), LogQueue::GetInstance(), platform.Get()});
+        GuiTransferStatusAggregator::GetInstance(), LogQueue::GetInstance(), platform.Get(),
+        ServiceAddress()});
     if (frame->WasLanguageChoiceCancelled()) {
         SetClipboardProvider({});
         return 0;

@@ -189,33 +189,9 @@ Handle Accept(Handle listener) {
     }
 }
 
-bool Connect(Handle handle, uint32_t address, uint16_t port) {
-    sockaddr_in sa = MakeAddress(address, port);
-    if (::connect(handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
-        return true;
-    }
-    if (errno != EINTR) {
-        return false;
-    }
-    // An interrupted connect goes on in the background: wait for its outcome.
-    pollfd p{handle, POLLOUT, 0};
-    while (::poll(&p, 1, -1) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    int err = 0;
-    socklen_t len = sizeof err;
-    if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
-        return false;
-    }
-    errno = err;
-    return err == 0;
-}
-
 namespace {
 
-// Waits for a non-blocking connect in progress to finish; its outcome in errno.
+// Waits for a connect in progress to finish (negative time-out: no limit); its outcome in errno.
 bool AwaitConnect(Handle handle, int timeoutMs, Handle wake) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline =
@@ -254,6 +230,15 @@ bool AwaitConnect(Handle handle, int timeoutMs, Handle wake) {
 }
 
 } // namespace
+
+bool Connect(Handle handle, uint32_t address, uint16_t port) {
+    sockaddr_in sa = MakeAddress(address, port);
+    if (::connect(handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
+        return true;
+    }
+    // An interrupted connect goes on in the background: wait for its outcome.
+    return errno == EINTR && AwaitConnect(handle, -1, kNoHandle);
+}
 
 bool ConnectWithin(Handle handle, uint32_t address, uint16_t port, int timeoutMs, Handle wake) {
     const bool wasNonBlocking = IsNonBlocking(handle);
