@@ -146,26 +146,31 @@ void MountManager::CommitChange() {
     m_config.Save();
 }
 
-std::string MountManager::GetLocalPath(const std::string& mountName, const std::string& rest) const {
-    std::string localPath;
-    bool isDirectory = false;
+bool MountManager::Locate(const std::string& mountName, const std::string& rest, std::string& root,
+                          bool& isDirectory) const {
     {
         ScopedLock lock(m_lock);
         const auto found = m_mounts.find(mountName);
         if (found == m_mounts.end()) {
-            return {};
+            return false;
         }
-        localPath = found->second.localPath;
+        root = found->second.localPath;
         isDirectory = found->second.isDirectory;
     }
-    if (!isDirectory) {
-        // Nothing lies below a file.
-        return rest.empty() ? localPath : std::string();
-    }
-    if (!IsSafeShareRest(rest) || (!rest.empty() && !StaysInsideShare(localPath, rest))) {
+    // Nothing lies below a file.
+    return isDirectory ? IsSafeShareRest(rest) : rest.empty();
+}
+
+std::string MountManager::GetLocalPath(const std::string& mountName, const std::string& rest) const {
+    std::string root;
+    bool isDirectory = false;
+    if (!Locate(mountName, rest, root, isDirectory)) {
         return {};
     }
-    return JoinSharePath(localPath, rest);
+    if (!isDirectory) {
+        return root;
+    }
+    return rest.empty() || StaysInsideShare(root, rest) ? JoinSharePath(root, rest) : std::string();
 }
 
 std::string MountManager::GetLocalPath(std::string_view requestPath) const {
@@ -186,6 +191,31 @@ bool MountManager::PathExists(std::string_view requestPath) const {
     std::string rest;
     SplitRequestPath(requestPath, mountName, rest);
     return PathExists(mountName, rest);
+}
+
+bool MountManager::OpenFile(std::string_view requestPath, PelkFile& file) const {
+    std::string mountName;
+    std::string rest;
+    std::string root;
+    bool isDirectory = false;
+    SplitRequestPath(requestPath, mountName, rest);
+    if (!Locate(mountName, rest, root, isDirectory)) {
+        file.Close();
+        return false;
+    }
+    return file.OpenBeneath(root, rest, PelkFile::ModeRead, false);
+}
+
+FileDescriptor MountManager::OpenFolder(std::string_view requestPath) const {
+    std::string mountName;
+    std::string rest;
+    std::string root;
+    bool isDirectory = false;
+    SplitRequestPath(requestPath, mountName, rest);
+    if (!Locate(mountName, rest, root, isDirectory)) {
+        return FileDescriptor();
+    }
+    return OpenFolderBeneath(root, rest);
 }
 
 bool MountManager::GetMount(const std::string& name, Mount& mount) const {

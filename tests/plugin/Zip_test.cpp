@@ -232,6 +232,10 @@ TEST_F(ZipPlugin, AFileThatChangesAfterListingKeepsItsLengthAndIsMarkedDamaged) 
     });
 }
 
+TEST_F(ZipPlugin, NothingOutsideTheShareGoesInEvenFromACarelessHost) {
+    ExpectNothingOutsideTheShareEvenFromACarelessHost();
+}
+
 TEST_F(ZipPlugin, AFailedWriteEndsTheRequest) {
     ExpectAFailedWriteEndsTheRequest();
 }

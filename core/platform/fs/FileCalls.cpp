@@ -1,5 +1,7 @@
 #include "core/platform/fs/FileCalls.h"
 
+#include "core/platform/fs/BeneathOpen.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -32,6 +34,18 @@ int OpenFlags(const FileOpenRequest& request) {
     return flags;
 }
 
+void FillPathInfo(const struct stat& status, PathInfo& info) {
+    if (S_ISREG(status.st_mode)) {
+        info.kind = PathKind::Regular;
+    } else if (S_ISDIR(status.st_mode)) {
+        info.kind = PathKind::Directory;
+    } else {
+        info.kind = PathKind::Other;
+    }
+    info.size = static_cast<int64_t>(status.st_size);
+    info.lastWriteTime = static_cast<int64_t>(status.st_mtim.tv_sec);
+}
+
 int LockDescriptor(int descriptor, FileShare share) {
     const int operation = (share == FileShare::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     int result;
@@ -41,16 +55,15 @@ int LockDescriptor(int descriptor, FileShare share) {
     return result == 0 ? 0 : errno;
 }
 
-// Opens, checks and locks; 0 or the errno value.
-int OpenChecked(const std::string& path, const FileOpenRequest& request, FileDescriptor& file) {
-    int descriptor;
-    do {
-        descriptor = ::open(path.c_str(), OpenFlags(request), 0666);
-    } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) {
-        return errno;
+// Opens, checks and locks; 0 or the errno value. Every open of a file by the program comes through here.
+int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRequest& request,
+                FileDescriptor& file) {
+    int openError = 0;
+    file = OpenBeneath(root, rest, OpenFlags(request), 0666, &openError);
+    if (!file.IsValid()) {
+        return openError;
     }
-    file = FileDescriptor(descriptor);
+    const int descriptor = file.Get();
 
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
@@ -76,8 +89,13 @@ int OpenChecked(const std::string& path, const FileOpenRequest& request, FileDes
 } // namespace
 
 FileDescriptor OpenRegularFile(const std::string& path, const FileOpenRequest& request, int* error) {
+    return OpenRegularFileBeneath(path, {}, request, error);
+}
+
+FileDescriptor OpenRegularFileBeneath(const std::string& root, std::string_view rest,
+                                      const FileOpenRequest& request, int* error) {
     FileDescriptor file;
-    const int result = OpenChecked(path, request, file);
+    const int result = OpenChecked(root, rest, request, file);
     if (result != 0) {
         file.Close();
     }
@@ -163,21 +181,27 @@ bool SetDescriptorMode(int descriptor, unsigned mode) {
     return ::fchmod(descriptor, static_cast<mode_t>(mode)) == 0;
 }
 
+FileDescriptor OpenFolderBeneath(const std::string& root, std::string_view rest, int* error) {
+    return OpenBeneath(root, rest, O_RDONLY | O_DIRECTORY | O_NOCTTY, 0, error);
+}
+
 bool QueryPath(const std::string& path, PathInfo& info) {
     info = PathInfo{};
     struct stat status {};
     if (path.empty() || ::stat(path.c_str(), &status) != 0) {
         return false;
     }
-    if (S_ISREG(status.st_mode)) {
-        info.kind = PathKind::Regular;
-    } else if (S_ISDIR(status.st_mode)) {
-        info.kind = PathKind::Directory;
-    } else {
-        info.kind = PathKind::Other;
+    FillPathInfo(status, info);
+    return true;
+}
+
+bool QueryDescriptor(int descriptor, PathInfo& info) {
+    info = PathInfo{};
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        return false;
     }
-    info.size = static_cast<int64_t>(status.st_size);
-    info.lastWriteTime = static_cast<int64_t>(status.st_mtim.tv_sec);
+    FillPathInfo(status, info);
     return true;
 }
 
