@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
+#include <set>
 #include <string_view>
 
 namespace Vuxo {
@@ -185,6 +186,9 @@ void CArchiveStream::SendDownloadHeaders(const std::string& fileName) {
 
 void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
                   const std::vector<SelectedFile>& selection) {
+    // Each entry goes in once, however often the selection names it: a short request naming one big file
+    // a thousand times would otherwise stream it a thousand times.
+    std::set<std::string> taken;
     for (const SelectedFile& selected : selection) {
         const char* resolved = processor.GetLocalPath(selected.path.c_str());
         if (resolved == nullptr) {
@@ -197,6 +201,9 @@ void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
         }
         if (status.isDirectory && local.size() > 1 && local.back() == '/') {
             local.pop_back(); // only the trailing separator
+        }
+        if (!taken.insert(local).second) {
+            continue; // named before: the first occurrence stays
         }
         const size_t slash = local.rfind('/');
         const std::string base = slash == std::string::npos ? std::string() : local.substr(0, slash + 1);

@@ -110,7 +110,7 @@ private:
 };
 
 // The archive request flow's first step: every selected entry the host can resolve goes into the stream,
-// in order; others are skipped.
+// in order, once per local path it resolves to (the first occurrence stays); others are skipped.
 void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
                   const std::vector<SelectedFile>& selection);
 
