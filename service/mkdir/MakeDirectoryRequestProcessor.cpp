@@ -15,9 +15,10 @@ namespace Vuxo {
 
 namespace {
 
+// One name of a folder; a control character could forge a line of the day log or break a page.
 bool IsUsableFolderName(const std::string& name) {
-    return name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+    return name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
+           !HasControlCharacter(name);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/platform/fs/FileCalls.h"
+#include "core/text/StringHelpers.h"
 #include "core/text/Utf8.h"
 #include "service/mounts/LocalPathCheck.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 // Where the load-problem message sends the user.
 constexpr const char* kHomepageAddress = "https://corvanta.example/";
-
-bool IsControlCharacter(unsigned char c) {
-    return c < 0x20 || c == 0x7f;
-}
 
 // Absolute, with "." and ".." components and repeated "/" removed, and without a trailing "/" (except
 // for "/" itself). "" when the path is empty or cannot be made absolute.
@@ -44,7 +41,7 @@ std::string NormaliseLocalPath(const std::string& localPath) {
 std::string DeriveMountName(const std::string& normalPath) {
     std::string name = WideToUtf8(Utf8ToWide(normalPath.substr(normalPath.rfind('/') + 1)));
     for (char& c : name) {
-        if (c == '\\' || IsControlCharacter(static_cast<unsigned char>(c))) {
+        if (c == '\\' || IsControlCharacter(c)) {
             c = '_';
         }
     }
@@ -78,7 +75,7 @@ bool IsValidMountName(std::string_view name) {
         return false;
     }
     for (char c : name) {
-        if (c == '/' || c == '\\' || IsControlCharacter(static_cast<unsigned char>(c))) {
+        if (c == '/' || c == '\\' || IsControlCharacter(c)) {
             return false;
         }
     }
