@@ -190,13 +190,17 @@ bool MountManager::PathExists(std::string_view requestPath) const {
     return PathExists(mountName, rest);
 }
 
-bool MountManager::OpenFile(std::string_view requestPath, PelkFile& file) const {
+bool MountManager::Locate(std::string_view requestPath, std::string& root, std::string& rest) const {
     std::string mountName;
-    std::string rest;
-    std::string root;
     bool isDirectory = false;
     SplitRequestPath(requestPath, mountName, rest);
-    if (!Locate(mountName, rest, root, isDirectory)) {
+    return Locate(mountName, rest, root, isDirectory);
+}
+
+bool MountManager::OpenFile(std::string_view requestPath, PelkFile& file) const {
+    std::string root;
+    std::string rest;
+    if (!Locate(requestPath, root, rest)) {
         file.Close();
         return false;
     }
@@ -204,15 +208,9 @@ bool MountManager::OpenFile(std::string_view requestPath, PelkFile& file) const 
 }
 
 FileDescriptor MountManager::OpenFolder(std::string_view requestPath) const {
-    std::string mountName;
-    std::string rest;
     std::string root;
-    bool isDirectory = false;
-    SplitRequestPath(requestPath, mountName, rest);
-    if (!Locate(mountName, rest, root, isDirectory)) {
-        return FileDescriptor();
-    }
-    return OpenFolderBeneath(root, rest);
+    std::string rest;
+    return Locate(requestPath, root, rest) ? OpenFolderBeneath(root, rest) : FileDescriptor();
 }
 
 bool MountManager::GetMount(const std::string& name, Mount& mount) const {

@@ -113,6 +113,8 @@ private:
     // refuses, and any rest below a file share.
     bool Locate(const std::string& mountName, const std::string& rest, std::string& root,
                 bool& isDirectory) const;
+    // The same for a whole request path, split here; `rest` receives its part below the share.
+    bool Locate(std::string_view requestPath, std::string& root, std::string& rest) const;
 
     QuilloConfig& m_config;
     CriticalSection m_storeLock; // taken before m_lock, never after it
