@@ -34,18 +34,6 @@ int OpenFlags(const FileOpenRequest& request) {
     return flags;
 }
 
-void FillPathInfo(const struct stat& status, PathInfo& info) {
-    if (S_ISREG(status.st_mode)) {
-        info.kind = PathKind::Regular;
-    } else if (S_ISDIR(status.st_mode)) {
-        info.kind = PathKind::Directory;
-    } else {
-        info.kind = PathKind::Other;
-    }
-    info.size = static_cast<int64_t>(status.st_size);
-    info.lastWriteTime = static_cast<int64_t>(status.st_mtim.tv_sec);
-}
-
 int LockDescriptor(int descriptor, FileShare share) {
     const int operation = (share == FileShare::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     int result;
@@ -191,17 +179,15 @@ bool QueryPath(const std::string& path, PathInfo& info) {
     if (path.empty() || ::stat(path.c_str(), &status) != 0) {
         return false;
     }
-    FillPathInfo(status, info);
-    return true;
-}
-
-bool QueryDescriptor(int descriptor, PathInfo& info) {
-    info = PathInfo{};
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0) {
-        return false;
+    if (S_ISREG(status.st_mode)) {
+        info.kind = PathKind::Regular;
+    } else if (S_ISDIR(status.st_mode)) {
+        info.kind = PathKind::Directory;
+    } else {
+        info.kind = PathKind::Other;
     }
-    FillPathInfo(status, info);
+    info.size = static_cast<int64_t>(status.st_size);
+    info.lastWriteTime = static_cast<int64_t>(status.st_mtim.tv_sec);
     return true;
 }
 

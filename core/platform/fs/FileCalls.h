@@ -59,7 +59,5 @@ struct PathInfo {
 
 // Follows symbolic links. False (kind Missing) when the path cannot be queried.
 bool QueryPath(const std::string& path, PathInfo& info);
-// What an open descriptor stands for. False (kind Missing) when it cannot be queried.
-bool QueryDescriptor(int descriptor, PathInfo& info);
 
 } // namespace Vuxo
