@@ -96,7 +96,8 @@ bool TakeBelow(std::string_view target, std::string_view folder, std::string_vie
     return true;
 }
 
-// The names by which an absolute link may name the root: its own text and its real path.
+// The names by which a link may lead back into the root: its own text and its real path for an absolute
+// link, the real path's own folders for a relative one that climbs above the root.
 class RootNames {
 public:
     explicit RootNames(const std::string& root) : m_text(root) {
@@ -106,19 +107,47 @@ public:
     }
 
     bool Below(std::string_view target, std::string_view& below) {
-        if (TakeBelow(target, m_text, below)) {
-            return true;
+        return TakeBelow(target, m_text, below) || (!Real().empty() && TakeBelow(target, Real(), below));
+    }
+
+    // After a ".." at the root: true when the names still to walk come back down into the root by the
+    // folders of its real path (which hold no link, so ".." among them is their parent); `pending` then
+    // holds what lies below the root. False when they lead anywhere else.
+    bool ClimbBack(std::deque<std::string>& pending) {
+        if (Real().empty()) {
+            return false;
         }
+        std::deque<std::string> chain;
+        PrependComponents(chain, Real());
+        if (chain.empty()) {
+            return true; // the root is "/", its own parent
+        }
+        size_t depth = chain.size() - 1; // the folders of the real path the walk is in
+        while (!pending.empty()) {
+            const std::string name = std::move(pending.front());
+            pending.pop_front();
+            if (name == "..") {
+                depth -= depth > 0 ? 1 : 0;
+            } else if (name != chain[depth]) {
+                return false;
+            } else if (++depth == chain.size()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    const std::string& Real() {
         if (!m_resolved) {
             m_resolved = true;
             const std::unique_ptr<char, decltype(&std::free)> real(::realpath(m_text.c_str(), nullptr),
                                                                    &std::free);
             m_real = real ? std::string(real.get()) : std::string();
         }
-        return !m_real.empty() && TakeBelow(target, m_real, below);
+        return m_real;
     }
 
-private:
     std::string m_text;
     std::string m_real;
     bool m_resolved = false;
@@ -183,10 +212,11 @@ FileDescriptor OpenBeneathByWalk(const std::string& root, std::string_view rest,
         const std::string name = std::move(pending.front());
         pending.pop_front();
         if (name == "..") {
-            if (folders.size() == 1) {
+            if (folders.size() > 1) {
+                folders.pop_back();
+            } else if (!rootNames.ClimbBack(pending)) {
                 return Fail(error, EXDEV);
             }
-            folders.pop_back();
             continue;
         }
         const int folder = folders.back().Get();
