@@ -45,6 +45,14 @@ FindFileIterator::FindFileIterator(const std::string& utf8Folder) : m_search(std
     m_search->Advance();
 }
 
+FindFileIterator::FindFileIterator(FileDescriptor folder) : m_search(std::make_shared<Search>()) {
+    if (!m_search->reader.Open(std::move(folder))) {
+        m_search->atEnd = true;
+        return;
+    }
+    m_search->Advance();
+}
+
 bool FindFileIterator::AtEnd() const {
     return !m_search || m_search->atEnd;
 }

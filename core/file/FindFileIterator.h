@@ -43,6 +43,8 @@ public:
     // Opens the folder and moves to its first entry; at the end at once when the folder cannot be read
     // or holds nothing but "." and "..".
     explicit FindFileIterator(const std::string& utf8Folder);
+    // The same over a folder already open (OpenFolderBeneath); takes the descriptor over.
+    explicit FindFileIterator(FileDescriptor folder);
 
     reference operator*() const;
     pointer operator->() const;

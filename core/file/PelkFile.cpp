@@ -59,13 +59,17 @@ PelkFile::~PelkFile() {
 }
 
 bool PelkFile::Open(const std::string& utf8Path, unsigned mode, bool exclusive) {
+    return OpenBeneath(utf8Path, {}, mode, exclusive);
+}
+
+bool PelkFile::OpenBeneath(const std::string& root, const std::string& rest, unsigned mode, bool exclusive) {
     Close(); // a second Open must not leak the first descriptor
-    m_fullPath = FullPathOf(utf8Path);
+    m_fullPath = FullPathOf(rest.empty() ? root : root + "/" + rest);
     const std::optional<Vuxo::FileOpenRequest> request = RequestForMode(mode, exclusive);
     if (!request) {
         return false;
     }
-    Vuxo::FileDescriptor file = Vuxo::OpenRegularFile(utf8Path, *request);
+    Vuxo::FileDescriptor file = Vuxo::OpenRegularFileBeneath(root, rest, *request);
     if (!file.IsValid()) {
         return false;
     }

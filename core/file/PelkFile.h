@@ -34,6 +34,10 @@ public:
 
     // Closes a file that is already open, then opens `utf8Path`. The full path is recorded either way.
     virtual bool Open(const std::string& utf8Path, unsigned mode, bool exclusive);
+    // As Open for `rest` below the folder `root`: the file opened is proven to lie below it, whatever
+    // links are swapped in on the way meanwhile (a link that stays inside is followed). The full path
+    // recorded is root + "/" + rest.
+    bool OpenBeneath(const std::string& root, const std::string& rest, unsigned mode, bool exclusive);
     // Reads up to `count` bytes, retrying short reads, until the count or the end of the file.
     virtual size_t Read(void* buffer, size_t count);
     // Writes `count` bytes, retrying short writes; the result is less only on an error.

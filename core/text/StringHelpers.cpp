@@ -120,6 +120,19 @@ void ToLower(std::string& text) {
     }
 }
 
+bool IsControlCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+bool HasControlCharacter(std::string_view text) {
+    for (char c : text) {
+        if (IsControlCharacter(c))
+            return true;
+    }
+    return false;
+}
+
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
     if (from.empty())
         return std::string(text);

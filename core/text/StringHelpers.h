@@ -42,6 +42,10 @@ void Trim(std::u16string& text, std::u16string_view set);
 // ASCII letters to lower case; other bytes (UTF-8 included) unchanged.
 void ToLower(std::string& text);
 
+// The ASCII control characters: below 0x20 (line breaks and tabs included) and DEL (0x7F).
+bool IsControlCharacter(char c);
+bool HasControlCharacter(std::string_view text);
+
 // Every occurrence of `from` replaced by `to`, left to right, resuming after each inserted
 // replacement. An empty `from` gives the text unchanged.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);

@@ -67,8 +67,11 @@ bool CZipStream::AddEntry(const std::string& rel, const EntryStatus& status) {
         name += '/';
     } else {
         // A file that cannot be read now is left out rather than sent as zeros.
+        std::string folder;
+        std::string inside;
+        LocateEntry(GetRootIndex(), rel, folder, inside);
         PlainFileSource probe;
-        if (!probe.Open(GetEntryPath(GetRootIndex(), rel))) {
+        if (!probe.Open(folder, inside)) {
             return false;
         }
     }
@@ -142,8 +145,11 @@ void CZipStream::WriteEntry(ZipEntry& entry, const EntryPlan& plan) {
     entry.crc = 0;
     if (!entry.isDirectory) {
         const std::string path = GetEntryPath(entry.rootIndex, entry.rel);
+        std::string folder;
+        std::string inside;
+        LocateEntry(entry.rootIndex, entry.rel, folder, inside);
         PlainFileSource file;
-        const bool opened = file.Open(path);
+        const bool opened = file.Open(folder, inside);
         uint32_t crc = 0xFFFFFFFF;
         const bool intact = StreamListedContent(opened ? &file : nullptr, entry.size, m_block,
                                                 [&](const char* data, size_t length) {

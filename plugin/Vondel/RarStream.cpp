@@ -72,8 +72,11 @@ std::string CRARStream::EncodeName(const std::u16string& name) {
 bool CRARStream::AddEntry(const std::string& rel, const EntryStatus& status) {
     if (!status.isDirectory) {
         // A file that cannot be read now is left out at listing.
+        std::string folder;
+        std::string inside;
+        LocateEntry(GetRootIndex(), rel, folder, inside);
         PelkFile probe;
-        if (!probe.Open(GetEntryPath(GetRootIndex(), rel), PelkFile::ModeRead, false)) {
+        if (!probe.OpenBeneath(folder, inside, PelkFile::ModeRead, false)) {
             return false;
         }
     }
@@ -152,8 +155,11 @@ void CRARStream::WriteFileEntry(RarEntry& entry) {
         return;
     }
     const std::string path = GetEntryPath(entry.rootIndex, entry.rel);
+    std::string folder;
+    std::string inside;
+    LocateEntry(entry.rootIndex, entry.rel, folder, inside);
     PelkFile file;
-    const bool opened = file.Open(path, PelkFile::ModeRead, false);
+    const bool opened = file.OpenBeneath(folder, inside, PelkFile::ModeRead, false);
     PelkFileSource source(file);
 
     // The CRC pass: exactly the listed size, as the data pass will send it.

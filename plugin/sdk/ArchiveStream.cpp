@@ -1,5 +1,6 @@
 #include "plugin/sdk/ArchiveStream.h"
 
+#include "core/platform/fs/BeneathOpen.h"
 #include "core/text/UrlCoding.h"
 #include "plugin/sdk/ContentSource.h"
 #include "plugin/sdk/EntryMetadata.h"
@@ -7,6 +8,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <fcntl.h>
+#include <set>
+#include <string_view>
 
 namespace Vuxo {
 
@@ -14,14 +18,34 @@ CArchiveStream::CArchiveStream(CorvantaRequestProcessor& processor)
     : m_block(kArchiveBlockSize), m_processor(processor) {}
 
 void CArchiveStream::AddRoot(Root root) {
+    std::string_view path = root.virtualPath;
+    while (!path.empty() && path.front() == '/') {
+        path.remove_prefix(1);
+    }
+    if (path.empty()) {
+        root.folder = root.base;
+        root.inside = root.name;
+    } else {
+        // Below the share's own folder as the host resolves it ("" when it does not: nothing opens).
+        const size_t slash = path.find('/');
+        const std::string share(path.substr(0, slash));
+        const char* folder = m_processor.GetLocalPath((share + "/").c_str());
+        root.folder = folder != nullptr ? folder : "";
+        root.inside = slash == std::string_view::npos ? std::string() : std::string(path.substr(slash + 1));
+    }
     m_roots.push_back(std::move(root));
     ++m_rootIndex;
 }
 
-bool CArchiveStream::AddFile(const std::string& name, const std::string& base) {
-    AddRoot(Root{base, name, {}});
+bool CArchiveStream::AddFile(const std::string& name, const std::string& base,
+                             const std::string& virtualPath) {
+    AddRoot(Root{base, name, virtualPath, {}, {}});
+    std::string folder;
+    std::string inside;
+    LocateEntry(m_rootIndex, name, folder, inside);
     EntryStatus status;
-    if (!GetEntryStatus(base + name, status) || status.isDirectory) {
+    const FileDescriptor file = OpenBeneath(folder, inside, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (!file.IsValid() || !GetEntryStatus(file.Get(), status) || status.isDirectory) {
         return false;
     }
     return AddEntry(name, status);
@@ -37,7 +61,7 @@ bool CArchiveStream::AddFolder(const std::string& name, const std::string& base,
     if (!rel.empty() && rel.back() == '/') {
         rel.pop_back();
     }
-    AddRoot(Root{base, rel, std::move(virtualFolder)});
+    AddRoot(Root{base, rel, std::move(virtualFolder), {}, {}});
     return AddDirectory(rel);
 }
 
@@ -47,8 +71,11 @@ bool CArchiveStream::AddDirectory(const std::string& rel) {
 }
 
 bool CArchiveStream::WalkFolder(const std::string& rel, FolderAncestry& ancestry) {
+    std::string folder;
+    std::string inside;
+    LocateEntry(m_rootIndex, rel, folder, inside);
     DirectoryListing listing;
-    if (!listing.Open(GetEntryPath(m_rootIndex, rel)) || !ancestry.Enter(listing.GetSelfStatus())) {
+    if (!listing.Open(folder, inside) || !ancestry.Enter(listing.GetSelfStatus())) {
         return false;
     }
     std::string prefix;
@@ -75,10 +102,23 @@ bool CArchiveStream::HostResolves(const std::string& rel) {
     if (root.virtualPath.empty()) {
         return false;
     }
+    return m_processor.GetLocalPath((root.virtualPath + BelowRoot(root, rel)).c_str()) != nullptr;
+}
+
+std::string CArchiveStream::BelowRoot(const Root& root, const std::string& rel) {
     // rel starts with the root's name (or is below the root itself when the name is empty).
-    const std::string below =
-        root.name.empty() ? "/" + rel : rel.substr(std::min(root.name.size(), rel.size()));
-    return m_processor.GetLocalPath((root.virtualPath + below).c_str()) != nullptr;
+    if (root.name.empty()) {
+        return rel.empty() ? std::string() : "/" + rel;
+    }
+    return rel.substr(std::min(root.name.size(), rel.size()));
+}
+
+void CArchiveStream::LocateEntry(int rootIndex, const std::string& rel, std::string& folder,
+                                 std::string& inside) const {
+    const Root& root = m_roots.at(static_cast<size_t>(rootIndex));
+    const std::string below = BelowRoot(root, rel);
+    folder = root.folder;
+    inside = root.inside.empty() && !below.empty() ? below.substr(1) : root.inside + below;
 }
 
 void CArchiveStream::DescribeEntry(ArchiveEntry& entry, const std::string& rel,
@@ -146,6 +186,9 @@ void CArchiveStream::SendDownloadHeaders(const std::string& fileName) {
 
 void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
                   const std::vector<SelectedFile>& selection) {
+    // Each entry goes in once, however often the selection names it: a short request naming one big file
+    // a thousand times would otherwise stream it a thousand times.
+    std::set<std::string> taken;
     for (const SelectedFile& selected : selection) {
         const char* resolved = processor.GetLocalPath(selected.path.c_str());
         if (resolved == nullptr) {
@@ -159,13 +202,16 @@ void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
         if (status.isDirectory && local.size() > 1 && local.back() == '/') {
             local.pop_back(); // only the trailing separator
         }
+        if (!taken.insert(local).second) {
+            continue; // named before: the first occurrence stays
+        }
         const size_t slash = local.rfind('/');
         const std::string base = slash == std::string::npos ? std::string() : local.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? local : local.substr(slash + 1);
         if (status.isDirectory) {
             stream.AddFolder(name, base, selected.path);
         } else {
-            stream.AddFile(name, base);
+            stream.AddFile(name, base, selected.path);
         }
     }
 }

@@ -48,8 +48,9 @@ public:
     // never holds what a download of that file would be refused (a link leading out of the share).
     // Without a virtual path such files are left out.
     bool AddFolder(const std::string& name, const std::string& base, const std::string& virtualPath = {});
-    // A selected file `name` inside the local folder `base` (the host resolved it already).
-    bool AddFile(const std::string& name, const std::string& base);
+    // A selected file `name` inside the local folder `base` (the host resolved it already, from
+    // `virtualPath` when given).
+    bool AddFile(const std::string& name, const std::string& base, const std::string& virtualPath = {});
 
     // The exact length of the archive WriteAll writes.
     virtual uint64_t GetTotalSize() const = 0;
@@ -73,8 +74,12 @@ protected:
 
     // Fills in all of `entry` but its name and CRC for the entry `rel` of the current root.
     void DescribeEntry(ArchiveEntry& entry, const std::string& rel, const EntryStatus& status) const;
-    // The local path of an entry.
+    // The local path of an entry, as logs show it.
     std::string GetEntryPath(int rootIndex, const std::string& rel) const;
+    // Where an entry is opened: the path `inside` below `folder`, which is the share's own folder when
+    // the root came with a virtual path (else `base`). Opened below that folder (OpenBeneath), an entry
+    // cannot lead out of the share, whatever link the walk or a writer meanwhile puts in its way.
+    void LocateEntry(int rootIndex, const std::string& rel, std::string& folder, std::string& inside) const;
     int GetRootIndex() const { return m_rootIndex; }
     // Logs that a file changed between listing and sending, so its entry goes out marked damaged.
     void ReportChangedFile(const std::string& path);
@@ -87,7 +92,12 @@ private:
         std::string base;        // local folder of the selected entry, with "/"
         std::string name;        // the selected entry's local name: the first part of its entries' rel
         std::string virtualPath; // the selected entry's path on the server, "" when not known
+        std::string folder;      // what the entries are opened below (see LocateEntry)
+        std::string inside;      // the selected entry's path below `folder`
     };
+
+    // The part of `rel` below the root's own entry: "" for the entry itself, else "/" and the rest.
+    static std::string BelowRoot(const Root& root, const std::string& rel);
 
     bool WalkFolder(const std::string& rel, FolderAncestry& ancestry);
     void AddRoot(Root root);
@@ -100,7 +110,7 @@ private:
 };
 
 // The archive request flow's first step: every selected entry the host can resolve goes into the stream,
-// in order; others are skipped.
+// in order, once per local path it resolves to (the first occurrence stays); others are skipped.
 void AddSelection(CArchiveStream& stream, CorvantaRequestProcessor& processor,
                   const std::vector<SelectedFile>& selection);
 

@@ -1,5 +1,7 @@
 #include "plugin/sdk/ContentSource.h"
 
+#include "core/platform/fs/BeneathOpen.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -15,12 +17,12 @@ PlainFileSource::~PlainFileSource() {
     }
 }
 
-bool PlainFileSource::Open(const std::string& path) {
+bool PlainFileSource::Open(const std::string& root, const std::string& inside) {
     if (m_descriptor >= 0) {
         ::close(m_descriptor);
     }
     // O_NONBLOCK keeps a FIFO swapped in under the name from blocking the open; it is refused below.
-    m_descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    m_descriptor = OpenBeneath(root, inside, O_RDONLY | O_NOCTTY | O_NONBLOCK).Release();
     if (m_descriptor < 0) {
         return false;
     }

@@ -19,7 +19,7 @@ public:
     virtual int64_t GetSize() = 0;
 };
 
-// A file opened read-only by its path without any lock, so that it is shared with other readers and
+// A file opened read-only without any lock, so that it is shared with other readers and
 // writers. Owns its descriptor.
 class PlainFileSource : public ContentSource {
 public:
@@ -28,8 +28,10 @@ public:
     PlainFileSource& operator=(const PlainFileSource&) = delete;
     ~PlainFileSource() override;
 
-    // Opens a regular file; false for anything else or when it cannot be read.
-    bool Open(const std::string& path);
+    // Opens the regular file `inside` below the folder `root` (an empty `inside` opens `root` itself),
+    // proven to lie below it whatever links are swapped in meanwhile; false for anything else or when it
+    // cannot be read.
+    bool Open(const std::string& root, const std::string& inside);
     size_t Read(void* buffer, size_t count) override;
     int64_t GetSize() override;
 

@@ -1,5 +1,7 @@
 #include "plugin/sdk/DirectoryListing.h"
 
+#include "core/platform/fs/BeneathOpen.h"
+
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -29,6 +31,11 @@ bool GetEntryStatus(const std::string& path, EntryStatus& out) {
     return ::stat(path.c_str(), &st) == 0 && FillStatus(st, out);
 }
 
+bool GetEntryStatus(int descriptor, EntryStatus& out) {
+    struct stat st {};
+    return ::fstat(descriptor, &st) == 0 && FillStatus(st, out);
+}
+
 DirectoryListing::~DirectoryListing() {
     Close();
 }
@@ -42,7 +49,21 @@ void DirectoryListing::Close() {
 
 bool DirectoryListing::Open(const std::string& path) {
     Close();
-    m_dir = ::opendir(path.c_str());
+    return Adopt(::opendir(path.c_str()));
+}
+
+bool DirectoryListing::Open(const std::string& root, const std::string& inside) {
+    Close();
+    FileDescriptor folder = OpenBeneath(root, inside, O_RDONLY | O_DIRECTORY | O_NOCTTY);
+    DIR* dir = folder.IsValid() ? ::fdopendir(folder.Get()) : nullptr;
+    if (dir != nullptr) {
+        folder.Release(); // the stream owns it now
+    }
+    return Adopt(dir);
+}
+
+bool DirectoryListing::Adopt(DIR* dir) {
+    m_dir = dir;
     if (m_dir == nullptr) {
         return false;
     }

@@ -25,6 +25,8 @@ struct EntryStatus {
 // The status of a regular file or folder, following symbolic links. False for anything else or when
 // it cannot be had.
 bool GetEntryStatus(const std::string& path, EntryStatus& out);
+// The same for an open file or folder.
+bool GetEntryStatus(int descriptor, EntryStatus& out);
 
 struct DirectoryEntry {
     std::string name;
@@ -40,6 +42,9 @@ public:
 
     // Opens a folder; false when it cannot be read.
     bool Open(const std::string& path);
+    // Opens the folder `inside` below `root`, proven to lie below it whatever links are swapped in
+    // meanwhile (links that stay below are followed); "" opens `root` itself.
+    bool Open(const std::string& root, const std::string& inside);
     // The status of the open folder itself.
     const EntryStatus& GetSelfStatus() const { return m_self; }
     // Every regular file and folder in it ("." and ".." left out; symbolic links to files followed,
@@ -47,6 +52,7 @@ public:
     std::vector<DirectoryEntry> ReadEntries();
 
 private:
+    bool Adopt(DIR* dir);
     void Close();
 
     DIR* m_dir = nullptr;

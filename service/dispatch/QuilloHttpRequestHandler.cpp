@@ -259,9 +259,10 @@ bool QuilloHttpRequestHandler::ComputeRights(HttpRequest& request, const std::st
 void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::string& localPath,
                                           const AuthoritySet& rights) {
     // Most paths below the root name files: opening first spares them a separate look at the path. Only
-    // regular files open (never a folder, FIFO or device, and the open never blocks).
+    // regular files open (never a folder, FIFO or device, and the open never blocks), and only inside the
+    // share, whatever link is swapped in since the path was checked.
     PelkFile file;
-    if (!localPath.empty() && file.Open(localPath, PelkFile::ModeRead, false)) {
+    if (!localPath.empty() && m_server.GetMountManager().OpenFile(request.GetPath(), file)) {
         if (rights.CanDownload()) {
             ServeFile(request, localPath, file);
         } else {

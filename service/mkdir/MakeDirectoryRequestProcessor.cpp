@@ -4,22 +4,21 @@
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/platform/fs/FileCalls.h"
+#include "core/platform/fs/PathCalls.h"
 #include "core/text/StringHelpers.h"
 #include "core/text/Utf8.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/mounts/MountManager.h"
 #include "service/pages/PageFunctions.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace Vuxo {
 
 namespace {
 
+// One name of a folder; a control character could forge a line of the day log or break a page.
 bool IsUsableFolderName(const std::string& name) {
-    return name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+    return name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
+           !HasControlCharacter(name);
 }
 
 } // namespace
@@ -72,14 +71,11 @@ void MakeDirectoryRequestProcessor::MakeDirectory(HttpRequest& request) {
     m_errorText = Tr("폴더를 만들지 못했습니다.");
 
     if (Validate(request)) {
-        std::string target = m_server.GetMountManager().GetLocalPath(path);
-        if (target.back() != '/') {
-            target.push_back('/'); // a folder named without its trailing "/" gets the new folder inside
-        }
-        target += name;
-        std::error_code error;
-        // False, without an error, when the name is taken: that is a failure here too.
-        if (std::filesystem::create_directory(target, error) && !error) {
+        // Made in the folder opened inside the share (a folder named without its trailing "/" gets the
+        // new folder inside). The share may have gone since the check: then there is no folder, and the
+        // general failure is answered. A name already taken is a failure too.
+        const FileDescriptor folder = m_server.GetMountManager().OpenFolder(path);
+        if (folder.IsValid() && MakeFolderIn(folder, name) == 0) {
             request.Log(LOG_INFO, Tr("MakeDirectory 성공 - %s"), name.c_str());
             // "." names the folder only when the page's path ends in "/".
             SendRedirect(request, !path.empty() && path.back() == '/' ? std::string(".") : "/" + path + "/");

@@ -3,6 +3,7 @@
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/platform/fs/FileCalls.h"
+#include "core/text/StringHelpers.h"
 #include "core/text/Utf8.h"
 #include "service/mounts/LocalPathCheck.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 // Where the load-problem message sends the user.
 constexpr const char* kHomepageAddress = "https://corvanta.example/";
-
-bool IsControlCharacter(unsigned char c) {
-    return c < 0x20 || c == 0x7f;
-}
 
 // Absolute, with "." and ".." components and repeated "/" removed, and without a trailing "/" (except
 // for "/" itself). "" when the path is empty or cannot be made absolute.
@@ -44,7 +41,7 @@ std::string NormaliseLocalPath(const std::string& localPath) {
 std::string DeriveMountName(const std::string& normalPath) {
     std::string name = WideToUtf8(Utf8ToWide(normalPath.substr(normalPath.rfind('/') + 1)));
     for (char& c : name) {
-        if (c == '\\' || IsControlCharacter(static_cast<unsigned char>(c))) {
+        if (c == '\\' || IsControlCharacter(c)) {
             c = '_';
         }
     }
@@ -78,7 +75,7 @@ bool IsValidMountName(std::string_view name) {
         return false;
     }
     for (char c : name) {
-        if (c == '/' || c == '\\' || IsControlCharacter(static_cast<unsigned char>(c))) {
+        if (c == '/' || c == '\\' || IsControlCharacter(c)) {
             return false;
         }
     }
@@ -146,26 +143,31 @@ void MountManager::CommitChange() {
     m_config.Save();
 }
 
-std::string MountManager::GetLocalPath(const std::string& mountName, const std::string& rest) const {
-    std::string localPath;
-    bool isDirectory = false;
+bool MountManager::Locate(const std::string& mountName, const std::string& rest, std::string& root,
+                          bool& isDirectory) const {
     {
         ScopedLock lock(m_lock);
         const auto found = m_mounts.find(mountName);
         if (found == m_mounts.end()) {
-            return {};
+            return false;
         }
-        localPath = found->second.localPath;
+        root = found->second.localPath;
         isDirectory = found->second.isDirectory;
     }
-    if (!isDirectory) {
-        // Nothing lies below a file.
-        return rest.empty() ? localPath : std::string();
-    }
-    if (!IsSafeShareRest(rest) || (!rest.empty() && !StaysInsideShare(localPath, rest))) {
+    // Nothing lies below a file.
+    return isDirectory ? IsSafeShareRest(rest) : rest.empty();
+}
+
+std::string MountManager::GetLocalPath(const std::string& mountName, const std::string& rest) const {
+    std::string root;
+    bool isDirectory = false;
+    if (!Locate(mountName, rest, root, isDirectory)) {
         return {};
     }
-    return JoinSharePath(localPath, rest);
+    if (!isDirectory) {
+        return root;
+    }
+    return rest.empty() || StaysInsideShare(root, rest) ? JoinSharePath(root, rest) : std::string();
 }
 
 std::string MountManager::GetLocalPath(std::string_view requestPath) const {
@@ -186,6 +188,29 @@ bool MountManager::PathExists(std::string_view requestPath) const {
     std::string rest;
     SplitRequestPath(requestPath, mountName, rest);
     return PathExists(mountName, rest);
+}
+
+bool MountManager::Locate(std::string_view requestPath, std::string& root, std::string& rest) const {
+    std::string mountName;
+    bool isDirectory = false;
+    SplitRequestPath(requestPath, mountName, rest);
+    return Locate(mountName, rest, root, isDirectory);
+}
+
+bool MountManager::OpenFile(std::string_view requestPath, PelkFile& file) const {
+    std::string root;
+    std::string rest;
+    if (!Locate(requestPath, root, rest)) {
+        file.Close();
+        return false;
+    }
+    return file.OpenBeneath(root, rest, PelkFile::ModeRead, false);
+}
+
+FileDescriptor MountManager::OpenFolder(std::string_view requestPath) const {
+    std::string root;
+    std::string rest;
+    return Locate(requestPath, root, rest) ? OpenFolderBeneath(root, rest) : FileDescriptor();
 }
 
 bool MountManager::GetMount(const std::string& name, Mount& mount) const {

@@ -12,13 +12,18 @@
 //
 // GetLocalPath is the ONE checked resolver from a request path to a local path; every processor that
 // touches the file system (folder list, download, upload, make folder, plug-in selections) uses it, so no
-// request can leave a share. It gives "" for a rest that holds a parent reference ("..", as a component
-// separated by "/" or "\"), starts with "/" or "\" (an absolute part), or holds a NUL byte; and for a rest
-// that a symbolic link inside the share carries outside the share's own real root (a dangling link, which a
-// create would follow out of the share, is refused as well). Components that do not exist yet (an upload
-// target, a new folder) are allowed, since nothing in them can point anywhere.
+// request can leave a share. What a request reads or writes is opened through OpenFile and OpenFolder,
+// never by the local path's text: they open below the share's own folder, so that the descriptor itself
+// lies inside the share even when a link is swapped in between the check and the open. It gives "" for a rest
+// that holds a parent reference ("..", as a component separated by "/" or "\"), starts with "/" or "\" (an
+// absolute part), or holds a NUL byte; and for a rest that a symbolic link inside the share carries outside
+// the share's own real root (a dangling link, which a create would follow out of the share, is refused as
+// well). Components that do not exist yet (an upload target, a new folder) are allowed, since nothing in them
+// can point anywhere.
 #pragma once
 
+#include "core/file/PelkFile.h"
+#include "core/platform/fs/FileDescriptor.h"
 #include "core/thread/CriticalSection.h"
 #include "service/config/QuilloConfig.h"
 #include "service/mounts/Mount.h"
@@ -64,6 +69,14 @@ public:
     bool PathExists(const std::string& mountName, const std::string& rest) const;
     bool PathExists(std::string_view requestPath) const;
 
+    // Opens the regular file a request path names for a shared read, proven to lie inside the share (a
+    // link that stays inside is followed). False when GetLocalPath would refuse the path or the file
+    // cannot be opened.
+    bool OpenFile(std::string_view requestPath, PelkFile& file) const;
+    // The folder a request path names, open for its entries and for calls inside it, proven in the same
+    // way; invalid when there is none (no such share, a file share, a refused path, not a folder).
+    FileDescriptor OpenFolder(std::string_view requestPath) const;
+
     // A copy of the share's record, id included; false (and `mount` untouched) when there is none.
     bool GetMount(const std::string& name, Mount& mount) const;
     // The share's id and kind without copying a record (a copy would draw a new id per call); false when
@@ -96,6 +109,12 @@ private:
 
     // The steps after a successful change: StoreMounts, listener, save.
     void CommitChange();
+    // The share's own folder or file and its kind; false for an unknown share, a rest IsSafeShareRest
+    // refuses, and any rest below a file share.
+    bool Locate(const std::string& mountName, const std::string& rest, std::string& root,
+                bool& isDirectory) const;
+    // The same for a whole request path, split here; `rest` receives its part below the share.
+    bool Locate(std::string_view requestPath, std::string& root, std::string& rest) const;
 
     QuilloConfig& m_config;
     CriticalSection m_storeLock; // taken before m_lock, never after it

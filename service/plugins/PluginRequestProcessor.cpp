@@ -110,12 +110,14 @@ void PluginRequestProcessor::SendResource(HttpRequest& request) {
         SendResourceNotFound(request);
         return;
     }
-    SendResourceFile(request, JoinSharePath(plugin->GetFolder(), file));
+    SendResourceFile(request, plugin->GetFolder(), file);
 }
 
-void PluginRequestProcessor::SendResourceFile(HttpRequest& request, const std::string& path) {
+void PluginRequestProcessor::SendResourceFile(HttpRequest& request, const std::string& folder,
+                                              const std::string& name) {
+    const std::string path = JoinSharePath(folder, name);
     PelkFile file;
-    const int64_t size = file.Open(path, PelkFile::ModeRead, false) ? file.GetSize() : -1;
+    const int64_t size = file.OpenBeneath(folder, name, PelkFile::ModeRead, false) ? file.GetSize() : -1;
     if (size < 0) {
         SendResourceNotFound(request);
         return;

@@ -81,7 +81,8 @@ private:
     bool CanWrite() const;
     bool MayReachShare(const std::string& shareName) const;
     void ResolveServerHost();
-    void SendResourceFile(HttpRequest& request, const std::string& path);
+    // `name` below the plug-in's `folder`, opened so that it cannot lead out of it.
+    void SendResourceFile(HttpRequest& request, const std::string& folder, const std::string& name);
 
     ServerContext& m_server;
     PluginManager& m_plugins;

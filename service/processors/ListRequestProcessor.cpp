@@ -86,7 +86,7 @@ void ListRequestProcessor::Answer() {
             page.canUpload = mounts.GetMountIdentity(mountName, id, isDirectory) && m_rights.CanUpload();
             page.localPath = mounts.GetLocalPath(path);
             if (!page.localPath.empty()) {
-                CollectFolder(path, page.localPath, page.entries);
+                CollectFolder(path, page.entries);
             }
         }
         SendPage(page);
@@ -114,11 +114,13 @@ void ListRequestProcessor::CollectShares(ListEntryList& entries) const {
     }
 }
 
-void ListRequestProcessor::CollectFolder(const std::string& requestPath, const std::string& localPath,
-                                         ListEntryList& entries) const {
+void ListRequestProcessor::CollectFolder(const std::string& requestPath, ListEntryList& entries) const {
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
     const MountManager& mounts = m_server.GetMountManager();
-    for (const FindFileData& entry : FindFileRange(localPath)) {
+    // The folder opened inside the share: a link swapped in for it since the path was checked cannot
+    // make the page list a folder outside.
+    for (FindFileIterator found(mounts.OpenFolder(requestPath)), end; found != end; ++found) {
+        const FindFileData& entry = *found;
         if (entry.IsHidden() && !showHidden) {
             continue;
         }

@@ -42,8 +42,7 @@ private:
     void CollectShares(ListEntryList& entries) const;
     // `requestPath` names the folder (with its trailing "/"); a link whose target the share's resolver
     // refuses (it leads out of the share) is left out, as fetching it would be refused.
-    void CollectFolder(const std::string& requestPath, const std::string& localPath,
-                       ListEntryList& entries) const;
+    void CollectFolder(const std::string& requestPath, ListEntryList& entries) const;
     void SendPage(ListPage& page);
 
     ServerContext& m_server;

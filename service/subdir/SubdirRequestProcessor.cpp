@@ -129,7 +129,10 @@ bool SubdirRequestProcessor::AddFolderRows(const std::string& requestPath, const
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
     const std::string folder =
         requestPath.empty() || requestPath.back() == '/' ? requestPath : requestPath + "/";
-    for (const FindFileData& entry : FindFileRange(localPath)) {
+    // Read through the folder opened inside the share, never through the path checked before.
+    for (FindFileIterator found(m_server.GetMountManager().OpenFolder(requestPath)), end; found != end;
+         ++found) {
+        const FindFileData& entry = *found;
         if (!entry.IsDirectory() || (!showHidden && entry.IsHidden())) {
             continue;
         }

@@ -1,13 +1,12 @@
 #include "service/upload/TemporaryUploadFile.h"
 
-#include "core/file/FileHelpers.h"
 #include "core/platform/fs/FileCalls.h"
 #include "core/platform/fs/NoReplaceCalls.h"
+#include "core/platform/fs/PathCalls.h"
 #include "service/upload/UploadNames.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
+#include <utility>
 
 namespace Vuxo {
 
@@ -16,19 +15,28 @@ TemporaryUploadFile::~TemporaryUploadFile() {
 }
 
 bool TemporaryUploadFile::Create(const std::string& folder, const std::string& name) {
+    return Create(OpenFolderBeneath(folder, {}), folder, name);
+}
+
+bool TemporaryUploadFile::Create(FileDescriptor folder, const std::string& folderPath,
+                                 const std::string& name) {
     Discard();
+    if (!folder.IsValid()) {
+        return false;
+    }
     const std::string tempName = std::string(kTempUploadPrefix) + name + std::string(kTempUploadSuffix);
     for (uint32_t n = 0; n <= kMaxUploadNumber; ++n) {
-        const std::string path = JoinFolderName(folder, AddNumberSuffix(tempName, n));
-        if (FileExists(path)) {
+        std::string candidate = AddNumberSuffix(tempName, n);
+        if (QueryLinkStatusIn(folder, candidate) != LinkStatus::Missing) {
             continue;
         }
         int error = 0;
-        FileDescriptor file = CreateNewFile(path, &error);
+        FileDescriptor file = CreateNewFileIn(folder, candidate, &error);
         if (file.IsValid()) {
-            m_folder = folder;
+            m_folder = std::move(folder);
             m_name = name;
-            m_path = path;
+            m_path = JoinFolderName(folderPath, candidate);
+            m_tempName = std::move(candidate);
             m_file = std::move(file);
             return true;
         }
@@ -49,18 +57,18 @@ bool TemporaryUploadFile::Close() {
 }
 
 bool TemporaryUploadFile::Commit(std::string& finalName) {
-    if (m_path.empty() || m_file.IsValid()) {
+    if (m_tempName.empty() || m_file.IsValid()) {
         return false;
     }
     for (uint32_t n = 0; n <= kMaxUploadNumber; ++n) {
         std::string candidate = AddNumberSuffix(m_name, n);
-        const std::string path = JoinFolderName(m_folder, candidate);
-        if (FileExists(path)) {
+        if (QueryLinkStatusIn(m_folder, candidate) != LinkStatus::Missing) {
             continue;
         }
-        const int error = RenameNoReplace(m_path, path);
+        const int error = RenameNoReplaceIn(m_folder, m_tempName, candidate);
         if (error == 0) {
             finalName = std::move(candidate);
+            m_tempName.clear();
             m_path.clear();
             return true;
         }
@@ -73,14 +81,14 @@ bool TemporaryUploadFile::Commit(std::string& finalName) {
 
 bool TemporaryUploadFile::Discard() {
     m_file.Close();
-    if (m_path.empty()) {
+    if (m_tempName.empty()) {
         return true;
     }
-    std::error_code error;
-    std::filesystem::remove(m_path, error);
-    if (error) {
+    if (!RemoveFileIn(m_folder, m_tempName) &&
+        QueryLinkStatusIn(m_folder, m_tempName) != LinkStatus::Missing) {
         return false;
     }
+    m_tempName.clear();
     m_path.clear();
     return true;
 }

@@ -24,6 +24,9 @@ public:
     // Creates the temporary file for `name` in `folder`, taking the next number while a name is taken.
     // False when it cannot be created (no such folder, no permission, a name too long, ...).
     bool Create(const std::string& folder, const std::string& name);
+    // The same in the open folder `folder` (whose path is `folderPath`): every name is created, renamed
+    // and removed in that very folder, whatever becomes of its path meanwhile.
+    bool Create(FileDescriptor folder, const std::string& folderPath, const std::string& name);
     // Appends the bytes; false when fewer were written (the disk is full, the file is too large, ...).
     bool Write(const char* data, size_t length);
     // Closes the file; false when the close reports an error (data that never reached the disk).
@@ -38,8 +41,9 @@ public:
     const std::string& GetPath() const { return m_path; }
 
 private:
-    std::string m_folder;
+    FileDescriptor m_folder;
     std::string m_name;
+    std::string m_tempName; // in m_folder; "" when there is no temporary file
     std::string m_path;
     FileDescriptor m_file;
 };

@@ -63,7 +63,8 @@ UploadNameCheck CleanUploadFileName(std::string_view clientName, std::string& ch
     if (checked.empty()) {
         return UploadNameCheck::Empty;
     }
-    if (checked == "." || checked == ".." || checked.find('\0') != std::string::npos) {
+    // A control character (NUL, a line break left inside, ...) could forge a line of the day log.
+    if (checked == "." || checked == ".." || HasControlCharacter(checked)) {
         return UploadNameCheck::Invalid;
     }
     return UploadNameCheck::Ok;

@@ -38,7 +38,8 @@ enum class UploadNameCheck { Ok, Empty, Invalid };
 
 // The client's file name as one name of a folder: any folder part (after the last "/" or "\") dropped,
 // invalid UTF-8 made U+FFFD, CR, LF, tab and blank trimmed from both ends. `checked` receives the result;
-// Empty when nothing is left, Invalid for "." and ".." or a name holding NUL.
+// Empty when nothing is left, Invalid for "." and ".." or a name holding a control character (NUL
+// included).
 UploadNameCheck CleanUploadFileName(std::string_view clientName, std::string& checked);
 
 } // namespace Vuxo

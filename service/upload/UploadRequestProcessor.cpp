@@ -150,7 +150,8 @@ bool UploadRequestProcessor::ReceiveToFile(HttpRequest& request, const std::stri
     request.GetReporter().SetTotalSize(kDirectionUpload, total);
     UploadOutcome outcome(m_table, key);
     TemporaryUploadFile file;
-    if (!file.Create(folder, m_fileName)) {
+    // Created in the folder opened inside the share, never through the path checked before.
+    if (!file.Create(m_server.GetMountManager().OpenFolder(request.GetPath()), folder, m_fileName)) {
         m_message = Tr("파일을 열지 못했습니다.");
         return false;
     }

@@ -5,8 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace Vuxo::Fixtures {
 namespace {
@@ -115,6 +122,49 @@ TEST_F(HostilePathTest, PagesListNoLinkThatLeadsOut) {
     EXPECT_NE(menu.body.find("sub"), std::string::npos);
     EXPECT_NE(menu.body.find("link-dir-in"), std::string::npos);
     EXPECT_EQ(menu.body.find("dir-out"), std::string::npos);
+}
+
+TEST_F(HostilePathTest, ALinkSwappedInWhileRequestsRunNeverServesWhatLiesOutside) {
+    // A writer inside the share swaps a file and a link out of it under one name, and a folder and a
+    // link to the outside folder under another, as fast as it can while clients fetch both names.
+    WriteFile(pub + "/race.txt", "inside");
+    WriteFile(pub + "/race-dir/secret.txt", "inside");
+    std::filesystem::create_symlink(fixture.OutsideFolder() + "/secret.txt", pub + "/.race-alt.txt");
+    std::filesystem::create_symlink(fixture.OutsideFolder(), pub + "/.race-alt-dir");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop.load()) {
+            ::renameat2(AT_FDCWD, (pub + "/race.txt").c_str(), AT_FDCWD, (pub + "/.race-alt.txt").c_str(),
+                        RENAME_EXCHANGE);
+            ::renameat2(AT_FDCWD, (pub + "/race-dir").c_str(), AT_FDCWD, (pub + "/.race-alt-dir").c_str(),
+                        RENAME_EXCHANGE);
+        }
+    });
+    std::atomic<int> served{0};
+    std::atomic<int> leaked{0};
+    std::vector<std::thread> clients;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (int i = 0; i < 4; ++i) {
+        clients.emplace_back([&] {
+            auto client = std::make_unique<TestHttpClient>(fixture.Port());
+            for (int n = 0; std::chrono::steady_clock::now() < end; ++n) {
+                client->SendGet(n % 2 == 0 ? "/pub/race.txt" : "/pub/race-dir/secret.txt");
+                const HttpResponse r = client->ReadResponse();
+                served += r.body == "inside" ? 1 : 0;
+                leaked += r.body.find(kCanary) != std::string::npos ? 1 : 0;
+                if (r.status == 0 || r.Header("Connection") == "close") {
+                    client = std::make_unique<TestHttpClient>(fixture.Port());
+                }
+            }
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(leaked.load(), 0);
+    EXPECT_GT(served.load(), 0);
 }
 
 TEST_F(HostilePathTest, MalformedPathsAreRefusedAsMissing) {

@@ -325,4 +325,18 @@ void ArchivePluginTest::ExpectAFailedWriteEndsTheRequest() {
     EXPECT_FALSE(request.response.ended);
 }
 
+void ArchivePluginTest::ExpectNothingOutsideTheShareEvenFromACarelessHost() {
+    const std::string canary = "CANARY-outside-the-share";
+    work.WriteFile("outside/secret.txt", canary);
+    share.WriteFile("docs/a.txt", "inside");
+    std::filesystem::create_symlink(work / "outside/secret.txt", share / "link-out.txt");
+    std::filesystem::create_symlink(work / "outside/secret.txt", share / "docs/link-out.txt");
+    std::filesystem::create_symlink("a.txt", share / "docs/link-in.txt");
+    FakeRequest request = MakeRequest("share", share.Path(), "share/", "link-out.txt\ndocs/\n");
+    RunArchive(request);
+    EXPECT_EQ(request.response.body.find(canary), std::string::npos);
+    EXPECT_EQ(request.response.body.find("link-out.txt"), std::string::npos);
+    EXPECT_NE(request.response.body.find("link-in.txt"), std::string::npos);
+}
+
 } // namespace PluginTest

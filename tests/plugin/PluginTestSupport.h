@@ -116,6 +116,9 @@ protected:
     void ForEachFileChangedAfterListing(const std::function<void(const std::string& archive)>& checkArchive);
     // A client gone in the middle of the data ends the request at once, as a failure.
     void ExpectAFailedWriteEndsTheRequest();
+    // Links out of the share, selected or met in a walk, bring nothing of the outside into the archive
+    // even when the host resolves every name without looking at links; one that stays inside is taken.
+    void ExpectNothingOutsideTheShareEvenFromACarelessHost();
 
     TempDir share;
     TempDir work;

@@ -143,6 +143,10 @@ TEST_F(RarPlugin, AFileThatChangesAfterListingKeepsItsLengthAndIsMarkedDamaged) 
     });
 }
 
+TEST_F(RarPlugin, NothingOutsideTheShareGoesInEvenFromACarelessHost) {
+    ExpectNothingOutsideTheShareEvenFromACarelessHost();
+}
+
 TEST_F(RarPlugin, AFailedWriteEndsTheRequest) {
     ExpectAFailedWriteEndsTheRequest();
 }

@@ -92,6 +92,21 @@ TEST_F(ZipPlugin, FoldersEndWithASlashAndAreWalkedByName) {
     EXPECT_EQ(seven.exitCode, 0) << seven.output;
 }
 
+TEST_F(ZipPlugin, AnEntryNamedAgainAndAgainGoesInOnce) {
+    // However often a short request names a file or folder, it is sent once, where it was named first.
+    share.WriteFile("big.bin", std::string(64 * 1024, 'x'));
+    share.WriteFile("docs/a.txt", "a");
+    std::string selection = "docs/\n";
+    for (int i = 0; i < 200; ++i) {
+        selection += i % 2 == 0 ? "big.bin\n" : "docs\n";
+    }
+    FakeRequest request = MakeRequest("share", share.Path(), "share/", selection);
+    RunArchive(request);
+    EXPECT_LT(request.response.body.size(), 2 * 64 * 1024u);
+    const CommandResult list = RunCommand("zipinfo -1 " + ShellQuote(Save(request)));
+    EXPECT_EQ(list.output, "docs/\ndocs/a.txt\nbig.bin\n");
+}
+
 TEST_F(ZipPlugin, HangulAndMarkupNamesAreStoredInCodePage949) {
     share.WriteFile("사진/한글 파일.txt", "가나다");
     share.WriteFile("사진/a&b<c>d.txt", "markup");
@@ -230,6 +245,10 @@ TEST_F(ZipPlugin, AFileThatChangesAfterListingKeepsItsLengthAndIsMarkedDamaged) 
             RunCommand("(unzip -p " + ShellQuote(archive) + " changing.bin 2>/dev/null) | wc -c");
         EXPECT_EQ(size.output, "10000\n");
     });
+}
+
+TEST_F(ZipPlugin, NothingOutsideTheShareGoesInEvenFromACarelessHost) {
+    ExpectNothingOutsideTheShareEvenFromACarelessHost();
 }
 
 TEST_F(ZipPlugin, AFailedWriteEndsTheRequest) {

@@ -24,14 +24,19 @@ bool DirectoryReader::Open(const std::string& path) {
     do {
         descriptor = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) {
+    return Open(FileDescriptor(descriptor));
+}
+
+bool DirectoryReader::Open(FileDescriptor folder) {
+    Close();
+    if (!folder.IsValid()) {
         return false;
     }
-    DIR* stream = ::fdopendir(descriptor);
+    DIR* stream = ::fdopendir(folder.Get());
     if (!stream) {
-        ::close(descriptor);
         return false;
     }
+    folder.Release(); // the stream owns it now
     m_stream.reset(stream);
     return true;
 }

@@ -22,6 +22,8 @@ public:
 
     // Closes a running stream and opens `path` (close-on-exec); false when it is not a readable folder.
     bool Open(const std::string& path);
+    // The same for a folder already open for reading (OpenFolderBeneath); takes the descriptor over.
+    bool Open(FileDescriptor folder);
     bool IsOpen() const { return m_stream != nullptr; }
     // The next entry; false at the end or on an error.
     bool Next(DirectoryEntry& entry);

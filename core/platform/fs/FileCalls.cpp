@@ -1,5 +1,7 @@
 #include "core/platform/fs/FileCalls.h"
 
+#include "core/platform/fs/BeneathOpen.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,16 +43,15 @@ int LockDescriptor(int descriptor, FileShare share) {
     return result == 0 ? 0 : errno;
 }
 
-// Opens, checks and locks; 0 or the errno value.
-int OpenChecked(const std::string& path, const FileOpenRequest& request, FileDescriptor& file) {
-    int descriptor;
-    do {
-        descriptor = ::open(path.c_str(), OpenFlags(request), 0666);
-    } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) {
-        return errno;
+// Opens, checks and locks; 0 or the errno value. Every open of a file by the program comes through here.
+int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRequest& request,
+                FileDescriptor& file) {
+    int openError = 0;
+    file = OpenBeneath(root, rest, OpenFlags(request), 0666, &openError);
+    if (!file.IsValid()) {
+        return openError;
     }
-    file = FileDescriptor(descriptor);
+    const int descriptor = file.Get();
 
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
@@ -76,8 +77,13 @@ int OpenChecked(const std::string& path, const FileOpenRequest& request, FileDes
 } // namespace
 
 FileDescriptor OpenRegularFile(const std::string& path, const FileOpenRequest& request, int* error) {
+    return OpenRegularFileBeneath(path, {}, request, error);
+}
+
+FileDescriptor OpenRegularFileBeneath(const std::string& root, std::string_view rest,
+                                      const FileOpenRequest& request, int* error) {
     FileDescriptor file;
-    const int result = OpenChecked(path, request, file);
+    const int result = OpenChecked(root, rest, request, file);
     if (result != 0) {
         file.Close();
     }
@@ -161,6 +167,10 @@ bool TruncateDescriptor(int descriptor, int64_t size) {
 
 bool SetDescriptorMode(int descriptor, unsigned mode) {
     return ::fchmod(descriptor, static_cast<mode_t>(mode)) == 0;
+}
+
+FileDescriptor OpenFolderBeneath(const std::string& root, std::string_view rest, int* error) {
+    return OpenBeneath(root, rest, O_RDONLY | O_DIRECTORY | O_NOCTTY, 0, error);
 }
 
 bool QueryPath(const std::string& path, PathInfo& info) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace Vuxo {
 
@@ -28,6 +29,12 @@ struct FileOpenRequest {
 // blocking, as is a file whose lock conflicts with another opener. On failure the descriptor is invalid and
 // `error` (when given) holds the errno value.
 FileDescriptor OpenRegularFile(const std::string& path, const FileOpenRequest& request, int* error = nullptr);
+// The same for `rest` below the folder `root`, the descriptor proven to lie below it whatever links are
+// swapped in meanwhile (OpenBeneath); EXDEV for a name that leads out. An empty rest opens `root` itself.
+FileDescriptor OpenRegularFileBeneath(const std::string& root, std::string_view rest,
+                                      const FileOpenRequest& request, int* error = nullptr);
+// A folder below `root`, open for reading its entries and for calls relative to it, proven as above.
+FileDescriptor OpenFolderBeneath(const std::string& root, std::string_view rest, int* error = nullptr);
 
 // Reads until `count` bytes, the end of the file or an error; retries interrupted and short reads.
 size_t ReadFully(int descriptor, void* buffer, size_t count);

@@ -7,10 +7,12 @@
 
 namespace Vuxo {
 
-FileDescriptor CreateNewFile(const std::string& path, int* error) {
+namespace {
+
+FileDescriptor CreateNewFileAt(int folder, const std::string& name, int* error) {
     int descriptor;
     do {
-        descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        descriptor = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0 && error != nullptr) {
         *error = errno;
@@ -18,23 +20,41 @@ FileDescriptor CreateNewFile(const std::string& path, int* error) {
     return FileDescriptor(descriptor);
 }
 
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+int RenameNoReplaceAt(int folder, const std::string& from, const std::string& to) {
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) {
         return errno;
     }
     // The file system does not know RENAME_NOREPLACE: a link never replaces either.
-    if (::link(from.c_str(), to.c_str()) != 0) {
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) {
         return errno;
     }
-    if (::unlink(from.c_str()) != 0) {
+    if (::unlinkat(folder, from.c_str(), 0) != 0) {
         const int error = errno;
-        ::unlink(to.c_str()); // keep one name only; the caller still holds the file under `from`
+        ::unlinkat(folder, to.c_str(), 0); // keep one name only; the caller still holds the file under `from`
         return error;
     }
     return 0;
+}
+
+} // namespace
+
+FileDescriptor CreateNewFile(const std::string& path, int* error) {
+    return CreateNewFileAt(AT_FDCWD, path, error);
+}
+
+FileDescriptor CreateNewFileIn(const FileDescriptor& folder, const std::string& name, int* error) {
+    return CreateNewFileAt(folder.Get(), name, error);
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    return RenameNoReplaceAt(AT_FDCWD, from, to);
+}
+
+int RenameNoReplaceIn(const FileDescriptor& folder, const std::string& from, const std::string& to) {
+    return RenameNoReplaceAt(folder.Get(), from, to);
 }
 
 } // namespace Vuxo

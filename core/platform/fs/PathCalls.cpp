@@ -16,12 +16,24 @@ int CheckPathAccess(const std::string& path, PathAccess access) {
     return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-LinkStatus QueryLinkStatus(const std::string& path) {
+namespace {
+
+LinkStatus QueryLinkStatusAt(int folder, const std::string& name) {
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT || errno == ENOTDIR ? LinkStatus::Missing : LinkStatus::Unknown;
     }
     return S_ISLNK(info.st_mode) ? LinkStatus::SymbolicLink : LinkStatus::NotLink;
+}
+
+} // namespace
+
+LinkStatus QueryLinkStatus(const std::string& path) {
+    return QueryLinkStatusAt(AT_FDCWD, path);
+}
+
+LinkStatus QueryLinkStatusIn(const FileDescriptor& folder, const std::string& name) {
+    return QueryLinkStatusAt(folder.Get(), name);
 }
 
 std::string ResolveRealPath(const std::string& path) {
@@ -45,6 +57,14 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveFileIn(const FileDescriptor& folder, const std::string& name) {
+    return ::unlinkat(folder.Get(), name.c_str(), 0) == 0;
+}
+
+int MakeFolderIn(const FileDescriptor& folder, const std::string& name) {
+    return ::mkdirat(folder.Get(), name.c_str(), 0777) == 0 ? 0 : errno;
 }
 
 bool SyncFolder(const std::string& folder) {

@@ -20,6 +20,8 @@ int CheckPathAccess(const std::string& path, PathAccess access);
 // too long, ...).
 enum class LinkStatus { Missing, SymbolicLink, NotLink, Unknown };
 LinkStatus QueryLinkStatus(const std::string& path);
+// The same for `name` in the open `folder`.
+LinkStatus QueryLinkStatusIn(const FileDescriptor& folder, const std::string& name);
 
 // The canonical absolute path of `path` with every symbolic link resolved; "" when some part of it does
 // not exist or cannot be resolved.
@@ -35,6 +37,12 @@ bool RenameReplacing(const std::string& from, const std::string& to);
 
 // Removes the name `path` of a file (not of a folder). False on failure.
 bool RemoveFile(const std::string& path);
+// The same for `name` in the open `folder`.
+bool RemoveFileIn(const FileDescriptor& folder, const std::string& name);
+
+// Makes the folder `name` in the open `folder` (mode 0777 less the umask). 0 or the errno value: EEXIST
+// when anything has that name.
+int MakeFolderIn(const FileDescriptor& folder, const std::string& name);
 
 // Flushes the entries of `folder` to disk, so that a rename into it survives a crash. A file system that
 // cannot sync a folder counts as success.

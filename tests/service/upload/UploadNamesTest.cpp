@@ -68,6 +68,12 @@ TEST(UploadNamesTest, ClientNamesAreMadeOneSafeName) {
         {"x/..", UploadNameCheck::Invalid, ".."},
         {" .. ", UploadNameCheck::Invalid, ".."},
         {std::string("a\0b", 3), UploadNameCheck::Invalid, std::string("a\0b", 3)},
+        // A control character inside could forge a line of the day log.
+        {"x\n[12-09 00:00:00] FORGED.txt", UploadNameCheck::Invalid, "x\n[12-09 00:00:00] FORGED.txt"},
+        {"a\rb.txt", UploadNameCheck::Invalid, "a\rb.txt"},
+        {"tab\there.txt", UploadNameCheck::Invalid, "tab\there.txt"},
+        {"esc\x1b[31m.txt", UploadNameCheck::Invalid, "esc\x1b[31m.txt"},
+        {"del\x7f.txt", UploadNameCheck::Invalid, "del\x7f.txt"},
     };
     for (const auto& c : cases) {
         std::string name;
