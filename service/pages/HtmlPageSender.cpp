@@ -43,18 +43,23 @@ void HtmlPageSender::AddHeader(std::string_view name, std::string_view value) {
     m_headers.emplace_back(name, value);
 }
 
+std::string HtmlPageSender::LoginId() const {
+    const auto& headers = m_request.GetHeaders();
+    const auto authorization = headers.find("AUTHORIZATION");
+    if (!m_namesLogin || authorization == headers.end() ||
+        (m_code == 401 && !m_server.IsLoggedIn(m_request))) {
+        return std::string();
+    }
+    return HttpAuthorization(authorization->second).GetUserName();
+}
+
 void HtmlPageSender::Send(TextContent& content) {
     // An explicit "skin" parameter counts even when empty; the manager resolves "" as the default skin.
     const auto& query = m_request.GetQuery();
     const auto skinParameter = query.find("skin");
     const std::string skin = skinParameter != query.end() ? skinParameter->second : m_skins.GetDefaultSkin();
 
-    const auto& headers = m_request.GetHeaders();
-    const auto authorization = headers.find("AUTHORIZATION");
-    // A 401 page answers refused credentials or a logout: the name in the header is nobody's login.
-    const std::string loginId = authorization != headers.end() && m_code != 401
-                                    ? HttpAuthorization(authorization->second).GetUserName()
-                                    : std::string();
+    const std::string loginId = LoginId();
 
     // Set after the caller's values, so a caller cannot override them. Values that come from the
     // request are escaped; the URL-encoded path needs nothing more.
