@@ -90,11 +90,27 @@ TEST(PelkFile, ShareLocksBetweenTwoOpenersInOneProcess) {
         PelkFile first(folder.Path("f"), PelkFile::ModeRead, c.firstExclusive);
         ASSERT_TRUE(first.IsOpen());
         PelkFile second;
-        EXPECT_EQ(second.Open(folder.Path("f"), PelkFile::ModeReadWrite, c.secondExclusive), c.secondOpens);
+        EXPECT_EQ(second.Open(folder.Path("f"), PelkFile::ModeRead, c.secondExclusive), c.secondOpens);
         second.Close();
         first.Close();
         EXPECT_TRUE(second.Open(folder.Path("f"), PelkFile::ModeRead, true)); // free again after Close
     }
+}
+
+TEST(PelkFile, AWriteOpenLocksTheFileForItselfEvenWhenNotExclusive) {
+    TempFolder folder;
+    folder.WriteFile("f", "old");
+    for (const unsigned mode : {PelkFile::ModeCreate, PelkFile::ModeReadWrite, PelkFile::ModeWrite}) {
+        SCOPED_TRACE(mode);
+        PelkFile writer(folder.Path("f"), mode, false);
+        ASSERT_TRUE(writer.IsOpen());
+        PelkFile other;
+        EXPECT_FALSE(other.Open(folder.Path("f"), PelkFile::ModeCreate, false)); // would truncate it
+        EXPECT_FALSE(other.Open(folder.Path("f"), PelkFile::ModeRead, false));
+    }
+    PelkFile reader(folder.Path("f"), PelkFile::ModeRead, false);
+    ASSERT_TRUE(reader.IsOpen());
+    EXPECT_FALSE(PelkFile(folder.Path("f"), PelkFile::ModeWrite, false).IsOpen());
 }
 
 TEST(PelkFile, RefusedCreateDoesNotTruncateTheHeldFile) {
