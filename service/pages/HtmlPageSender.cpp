@@ -5,8 +5,8 @@
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/template/TextContent.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/UrlCoding.h"
-#include "service/pages/HtmlEscape.h"
 #include "service/pages/PageFunctions.h"
 #include "service/pages/PageServer.h"
 #include "service/skins/SkinManager.h"
@@ -63,14 +63,14 @@ void HtmlPageSender::Send(TextContent& content) {
 
     // Set after the caller's values, so a caller cannot override them. Values that come from the
     // request are escaped; the URL-encoded path needs nothing more.
-    content.SetValue("$skin", HtmlEscape(skin));
+    content.SetValue("$skin", EscapeMarkup(skin));
     content.SetValue("$version", kPageVersion);
     content.SetValue("$revision", ToString(kPageRevision));
     content.SetValue("$server_addr", m_request.GetLocalAddress());
     content.SetValue("$server_port", ToString(m_server.GetPort()));
-    content.SetValue("$server_path", HtmlEscape(m_request.GetPath()));
+    content.SetValue("$server_path", EscapeMarkup(m_request.GetPath()));
     content.SetValue("$server_path_encoded", UrlEncode(m_request.GetPath()));
-    content.SetValue("$current_login_id", HtmlEscape(loginId));
+    content.SetValue("$current_login_id", EscapeMarkup(loginId));
 
     // The type follows the template actually rendered, so "skin=" (the default skin) gets the default's.
     const std::string renderedSkin = skin.empty() ? m_skins.GetDefaultSkin() : skin;

@@ -6,11 +6,11 @@
 #include "core/log/Trace.h"
 #include "core/platform/fs/FileCalls.h"
 #include "core/template/TextContent.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/UrlCoding.h"
 #include "service/config/QuilloConfig.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/mounts/MountManager.h"
-#include "service/pages/HtmlEscape.h"
 #include "service/pages/HtmlPageSender.h"
 #include "service/pages/PageFunctions.h"
 #include "service/plugins/PluginManager.h"
@@ -136,7 +136,7 @@ void ListRequestProcessor::CollectFolder(const std::string& requestPath, const s
 
 void ListRequestProcessor::SendPage(ListPage& page) {
     TextContent content;
-    content.SetValue("$address", HtmlEscape(page.address));
+    content.SetValue("$address", EscapeMarkup(page.address));
     content.SetValue("$content", page.content);
     if (page.showFiles) {
         content.SetValue("$show_files", "1");
@@ -144,7 +144,7 @@ void ListRequestProcessor::SendPage(ListPage& page) {
         for (ListEntry& entry : page.entries.TakeEntries()) {
             TextContent::Row row;
             row.reserve(5);
-            row.emplace("$name", HtmlEscape(entry.name));
+            row.emplace("$name", EscapeMarkup(entry.name));
             row.emplace("$link", std::move(entry.link));
             row.emplace("$date", std::move(entry.date));
             row.emplace("$size", std::move(entry.size));
@@ -163,13 +163,13 @@ void ListRequestProcessor::SendPage(ListPage& page) {
         content.SetValue("$upload_path", UrlEncode(page.address));
     }
     for (const std::string& skin : SkinManager::GetInstance().ListSkinNames()) {
-        content.AddRow("$skins", TextContent::Row{{"$name", HtmlEscape(skin)}});
+        content.AddRow("$skins", TextContent::Row{{"$name", EscapeMarkup(skin)}});
     }
     // plug-in host: the plug-ins offered on this page, for m_rights; the id becomes a URL parameter
     std::vector<PluginInfo> plugins;
     PluginManager::GetInstance().ListPlugins(plugins, &m_rights);
     for (const PluginInfo& plugin : plugins) {
-        const TextContent::Row row{{"$id", UrlEncode(plugin.id)}, {"$name", HtmlEscape(plugin.name)}};
+        const TextContent::Row row{{"$id", UrlEncode(plugin.id)}, {"$name", EscapeMarkup(plugin.name)}};
         if ((plugin.type & CORVANTA_PLUGIN_TYPE_VIEW) != 0) {
             content.AddRow("$view_plugins", row);
         }

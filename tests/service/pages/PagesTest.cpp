@@ -1,6 +1,6 @@
 // The page sender and page functions over a real loopback connection, rendered through the test skin
 // that dumps its variables (tests/fixtures/skin-dump).
-#include "service/pages/HtmlEscape.h"
+#include "core/text/TextEscaping.h"
 #include "service/pages/HtmlPageSender.h"
 #include "service/pages/PageFunctions.h"
 #include "service/pages/PageServer.h"
@@ -307,9 +307,9 @@ TEST(HtmlEscape, EscapesTheFiveMarkupCharactersOnly) {
         {"$x #if", "$x #if"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(HtmlEscape(c.text), c.escaped) << c.text;
+        EXPECT_EQ(EscapeMarkup(c.text), c.escaped) << c.text;
     }
-    EXPECT_EQ(HtmlEscape(std::string("a\0<", 3)), std::string("a\0&lt;", 6));
+    EXPECT_EQ(EscapeMarkup(std::string("a\0<", 3)), std::string("a\0&lt;", 6));
 }
 
 TEST(PageToString, WritesPlainDecimal) {
