@@ -178,15 +178,13 @@ TEST_F(Pages, ASkinPageOverItsRenderBudgetIsLoggedAndAnswered500) {
         sender.AddHeader("WWW-Authenticate", "Basic realm=\"/\"");
         sender.Send(content);
     };
-    const uint32_t mask = GetTraceMask();
-    SetTraceMask(mask | LOG_ERROR);
-    TraceCapture traces;
+    Fixtures::TraceLog traces;
     const Answer answer = Get("/folder/?skin=bomb");
-    SetTraceMask(mask);
     EXPECT_EQ(answer.head,
               "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/html\r\nConnection:close\r\n");
     EXPECT_NE(answer.body.find("<h1>500 Internal Server Error</h1>"), std::string::npos) << answer.body;
-    EXPECT_TRUE(traces.WaitFor("스킨 페이지가 작업 한도를 넘어 중단됨: bomb: folder/"));
+    EXPECT_TRUE(traces.Has(LOG_ERROR, "스킨 페이지가 작업 한도를 넘어 중단됨: bomb: folder/"))
+        << traces.Dump();
 }
 
 TEST_F(Pages, ARedirectSendsOnlyTheEncodedLocation) {
