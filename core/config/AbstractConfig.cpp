@@ -10,11 +10,6 @@ namespace {
 
 constexpr std::string_view kTrimSet = "\r\n\t ";
 
-unsigned char FoldCase(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
 enum class LineRead { Line, Overlong, End };
 
 // Reads one line of at most kMaxLineLength bytes (the "\n" removed). A longer line is consumed up to
@@ -45,15 +40,7 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 } // namespace
 
 bool NoCaseLess::operator()(std::string_view a, std::string_view b) const {
-    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char ca = FoldCase(a[i]);
-        const unsigned char cb = FoldCase(b[i]);
-        if (ca != cb) {
-            return ca < cb;
-        }
-    }
-    return a.size() < b.size();
+    return CompareIgnoringCase(a, b) < 0;
 }
 
 AbstractConfig::~AbstractConfig() = default;

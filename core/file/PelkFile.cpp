@@ -10,7 +10,9 @@ namespace {
 
 std::optional<Vuxo::FileOpenRequest> RequestForMode(unsigned mode, bool exclusive) {
     Vuxo::FileOpenRequest request;
-    request.share = exclusive ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
+    // A writer always locks the file for itself: sharing it would let a second writer truncate or
+    // overwrite the first one's file under it.
+    request.share = exclusive || mode != PelkFile::ModeRead ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
     switch (mode) {
     case PelkFile::ModeRead:
         request.access = Vuxo::FileAccess::Read;

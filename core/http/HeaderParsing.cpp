@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::string_view kBlanks = "\r\n\t ";
 
-// The C locale's isspace, without the locale.
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 void SkipSpace(std::string_view text, size_t& pos) {
     while (pos < text.size() && IsSpace(text[pos])) {
         ++pos;
@@ -35,26 +30,6 @@ std::string Trimmed(std::string_view text) {
     std::string s(text);
     Trim(s, kBlanks);
     return s;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-size_t FindIgnoringCase(std::string_view text, std::string_view needle) {
-    if (needle.size() > text.size()) {
-        return std::string_view::npos;
-    }
-    for (size_t i = 0; i + needle.size() <= text.size(); ++i) {
-        size_t k = 0;
-        while (k < needle.size() && AsciiLower(text[i + k]) == AsciiLower(needle[k])) {
-            ++k;
-        }
-        if (k == needle.size()) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
 }
 
 void StoreFirst(HttpFieldMap& map, std::string name, std::string value) {
@@ -82,21 +57,13 @@ int FindLineEnd(const char* bytes, size_t length, size_t n) {
     return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - bytes);
 }
 
-void MakeUpper(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-}
-
 std::string GetHeaderName(std::string_view line, std::string_view delimiter) {
     size_t at = line.find(delimiter);
     if (at == std::string_view::npos) {
         return {};
     }
     std::string name = Trimmed(line.substr(0, at));
-    MakeUpper(name);
+    ToUpper(name);
     return name;
 }
 

@@ -32,9 +32,6 @@ std::string GetHeaderName(std::string_view line, std::string_view delimiter);
 // The text after the first `delimiter`, trimmed of "\r\n\t "; "" without the delimiter.
 std::string GetHeaderValue(std::string_view line, std::string_view delimiter);
 
-// ASCII letters to upper case, other bytes unchanged.
-void MakeUpper(std::string& text);
-
 // What the request line and the header lines of one header block say.
 struct RequestHead {
     std::string methodWord;

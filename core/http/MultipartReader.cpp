@@ -238,7 +238,7 @@ void MultipartReader::ParseContentDisposition(std::string_view value) {
         std::string paramValue;
         auto kind = tokens.Next(paramValue);
         Trim(name, kBlanks);
-        MakeUpper(name);
+        ToUpper(name);
         m_partHeaders.emplace(name, kind == DispositionTokens::kText ? paramValue : std::string());
         if (kind == DispositionTokens::kSemicolon) {
             continue; // "name=;" : empty value, the list goes on

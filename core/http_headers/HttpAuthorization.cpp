@@ -5,24 +5,6 @@
 
 namespace Vuxo {
 
-namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
-
-} // namespace
-
 void HttpAuthorization::Clear() {
     m_user.clear();
     m_password.clear();
@@ -39,7 +21,8 @@ void HttpAuthorization::Parse(std::string_view headerValue) {
     while (pos < headerValue.size() && !IsSpace(headerValue[pos])) {
         ++pos;
     }
-    const std::string word = UpperAscii(headerValue.substr(wordStart, pos - wordStart));
+    std::string word(headerValue.substr(wordStart, pos - wordStart));
+    ToUpper(word);
     while (pos < headerValue.size() && IsSpace(headerValue[pos])) {
         ++pos;
     }

@@ -1,6 +1,7 @@
 #include "core/loader/ResourceTable.h"
 
 #include "core/loader/Loaders.h"
+#include "core/text/StringHelpers.h"
 #include "core/thread/CriticalSection.h"
 
 #include <algorithm>
@@ -22,17 +23,6 @@ ResourceTables& GetResourceTables() {
     return *tables;
 }
 
-char ToLowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Resource type names compare without regard to ASCII case, as resource types always have.
-bool SameTypeName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return ToLowerAscii(x) == ToLowerAscii(y);
-           });
-}
-
 } // namespace
 
 void RegisterResourceTable(const ResourceEntry* entries, size_t count) {
@@ -50,7 +40,8 @@ bool LoadResourceData(ByteBuffer& buffer, uint16_t id, const std::string& typeNa
     for (const auto& [entries, count] : all.tables) {
         for (size_t i = 0; i < count; ++i) {
             const ResourceEntry& entry = entries[i];
-            if (entry.id != id || entry.type == nullptr || !SameTypeName(entry.type, typeName)) {
+            // Type names compare without regard to ASCII case, as resource types always have.
+            if (entry.id != id || entry.type == nullptr || !EqualsIgnoringCase(entry.type, typeName)) {
                 continue;
             }
             if (entry.size == 0 || entry.data == nullptr) {

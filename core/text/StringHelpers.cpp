@@ -115,8 +115,7 @@ void Trim(std::u16string& text, std::u16string_view set) {
 
 void ToLower(std::string& text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = ToLowerAscii(c);
     }
 }
 
@@ -131,6 +130,40 @@ bool HasControlCharacter(std::string_view text) {
             return true;
     }
     return false;
+}
+
+void ToUpper(std::string& text) {
+    for (char& c : text) {
+        c = ToUpperAscii(c);
+    }
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareIgnoringCase(a, b) == 0;
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+    const size_t common = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < common; ++i) {
+        const auto ca = static_cast<unsigned char>(ToLowerAscii(a[i]));
+        const auto cb = static_cast<unsigned char>(ToLowerAscii(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+size_t FindIgnoringCase(std::string_view text, std::string_view needle) {
+    if (needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    for (size_t i = 0; i + needle.size() <= text.size(); ++i) {
+        if (CompareIgnoringCase(text.substr(i, needle.size()), needle) == 0) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {

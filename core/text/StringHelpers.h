@@ -39,8 +39,26 @@ std::string GroupDigits(std::string_view text, int n);
 void Trim(std::string& text, std::string_view set);
 void Trim(std::u16string& text, std::u16string_view set);
 
-// ASCII letters to lower case; other bytes (UTF-8 included) unchanged.
+// ASCII case folding, the one home of it: only the letters A-Z and a-z change; every other byte (UTF-8
+// included) stays as it is, whatever the locale.
+constexpr char ToLowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr char ToUpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 void ToLower(std::string& text);
+void ToUpper(std::string& text);
+// Byte by byte with ASCII letters folded: equal; ordered (folded bytes compared unsigned, a prefix
+// first: negative, 0 or positive); the first position of `needle` in `text`, npos when absent.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+int CompareIgnoringCase(std::string_view a, std::string_view b);
+size_t FindIgnoringCase(std::string_view text, std::string_view needle);
+
+// The C locale's isspace, without the locale: blank, tab, LF, VT, FF and CR.
+constexpr bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // The ASCII control characters: below 0x20 (line breaks and tabs included) and DEL (0x7F).
 bool IsControlCharacter(char c);

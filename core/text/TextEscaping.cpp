@@ -1,11 +1,27 @@
 #include "core/text/TextEscaping.h"
 
+#include <cstdio>
+
 namespace Vuxo {
 
 namespace {
 
 bool IsControlCharacter(unsigned char c) {
     return c < 0x20 || c == 0x7F;
+}
+
+// "\u00XX" (JSON) or "\xXX".
+void AppendCodeEscape(std::string& out, unsigned char c, ScriptString kind) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, kind == ScriptString::Json ? "\\u%04X" : "\\x%02X",
+                  static_cast<unsigned>(c));
+    out += escaped;
+}
+
+// The three bytes of U+2028 or U+2029 at `i`.
+bool IsLineSeparatorAt(std::string_view text, size_t i) {
+    return static_cast<unsigned char>(text[i]) == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
+           (text[i + 2] == '\xA8' || text[i + 2] == '\xA9');
 }
 
 } // namespace
@@ -22,6 +38,61 @@ std::string EscapeControlCharacters(std::string_view text) {
             out.push_back(kHex[byte & 0x0F]);
         } else {
             out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string EscapeMarkup(std::string_view text, Markup markup) {
+    std::string escaped;
+    escaped.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += markup == Markup::Xml ? "&apos;" : "&#39;";
+            break;
+        default:
+            escaped += c;
+            break;
+        }
+    }
+    return escaped;
+}
+
+std::string EscapeScriptString(std::string_view text, ScriptString kind) {
+    const bool json = kind == ScriptString::Json;
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\\' || c == '"' || (c == '\'' && !json)) {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t' && json) {
+            out += "\\t";
+        } else if (IsControlCharacter(c) || c == '<') {
+            AppendCodeEscape(out, c, kind);
+        } else if (IsLineSeparatorAt(text, i)) {
+            out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out.push_back(static_cast<char>(c));
         }
     }
     return out;

@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as a MIME table and looks up pieces of them: the load never fails, every lookup
 // answers a type, and a lookup never depends on the letter case of its argument.
+#include "core/text/StringHelpers.h"
 #include "service/mime/MimeTypeTable.h"
 
 #include <cstddef>
@@ -12,11 +13,7 @@ namespace {
 
 std::string Upper(std::string_view text) {
     std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    Vuxo::ToUpper(upper);
     return upper;
 }
 

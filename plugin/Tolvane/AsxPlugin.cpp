@@ -1,5 +1,6 @@
 // Tolvane: the selected video files as an ASX 3.0 playlist, titles in code page 949.
 #include "core/text/CodePage.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/Utf8.h"
 #include "plugin/sdk/PlaylistRequestProcessor.h"
 #include "plugin/sdk/PluginApi.h"
@@ -32,10 +33,10 @@ protected:
     }
     std::string FormatEntry(const std::string& name, const std::string& url) const override {
         // Escaped before the conversion: code page 949 never uses "&<>\"'" inside a character.
-        const std::string title =
-            WideToMultiByte(Utf8ToWide(XmlEscape(ReplaceControlCharacters(name))), kCodePageKorean);
+        const std::string title = WideToMultiByte(
+            Utf8ToWide(EscapeMarkup(ReplaceControlCharacters(name), Markup::Xml)), kCodePageKorean);
         return "\t<entry>\n\t\t<title>\n" + title + "</title>\n\t\t<ref href = \"" +
-               XmlEscape(ReplaceControlCharacters(url)) + "\" />\n\t</entry>\n";
+               EscapeMarkup(ReplaceControlCharacters(url), Markup::Xml) + "\" />\n\t</entry>\n";
     }
 };
 

@@ -105,32 +105,4 @@ std::string ReplaceControlCharacters(std::string_view text) {
     return result;
 }
 
-std::string XmlEscape(std::string_view text) {
-    std::string result;
-    result.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            result += "&amp;";
-            break;
-        case '<':
-            result += "&lt;";
-            break;
-        case '>':
-            result += "&gt;";
-            break;
-        case '"':
-            result += "&quot;";
-            break;
-        case '\'':
-            result += "&apos;";
-            break;
-        default:
-            result += c;
-            break;
-        }
-    }
-    return result;
-}
-
 } // namespace Vuxo

@@ -43,7 +43,5 @@ private:
 
 // Every byte below 0x20 and 0x7F replaced by "_", so that no control character ends up in a playlist.
 std::string ReplaceControlCharacters(std::string_view text);
-// "&", "<", ">", '"' and "'" as XML character entities.
-std::string XmlEscape(std::string_view text);
 
 } // namespace Vuxo

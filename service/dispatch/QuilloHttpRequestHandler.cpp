@@ -5,6 +5,7 @@
 #include "core/http_headers/RangeHeader.h"
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/platform/fs/FileCalls.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/Utf8.h"
 #include "service/access/ConnectionCountLimitManager.h"
 #include "service/access/IPFilter.h"
@@ -16,7 +17,6 @@
 #include "service/dispatch/ServerContext.h"
 #include "service/mkdir/MakeDirectoryRequestProcessor.h"
 #include "service/mounts/MountManager.h"
-#include "service/pages/HtmlEscape.h"
 #include "service/pages/PageFunctions.h"
 #include "service/plugins/PluginRequestProcessor.h"
 #include "service/processors/DownloadRequestProcessor.h"
@@ -47,7 +47,7 @@ std::string DisplayPath(const std::string& path) {
             clean.push_back(c);
         }
     }
-    return HtmlEscape(clean);
+    return EscapeMarkup(clean);
 }
 
 // The text after the last "/" or "\".

@@ -3,6 +3,7 @@
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/loader/Loaders.h"
 #include "core/log/Trace.h"
+#include "core/text/StringHelpers.h"
 
 namespace Vuxo {
 
@@ -70,11 +71,7 @@ std::shared_ptr<const MimeTypeTable::Map> MimeTypeTable::Snapshot() const {
 
 std::string MimeTypeTable::GetMimeType(std::string_view extension) const {
     std::string key(extension);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    ToLower(key);
     const auto map = Snapshot();
     const auto found = map->find(key);
     return found == map->end() ? std::string(kDefaultType) : found->second;

@@ -5,8 +5,8 @@
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/template/TextContent.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/UrlCoding.h"
-#include "service/pages/HtmlEscape.h"
 #include "service/pages/PageFunctions.h"
 #include "service/pages/PageServer.h"
 #include "service/skins/SkinManager.h"
@@ -43,29 +43,34 @@ void HtmlPageSender::AddHeader(std::string_view name, std::string_view value) {
     m_headers.emplace_back(name, value);
 }
 
+std::string HtmlPageSender::LoginId() const {
+    const auto& headers = m_request.GetHeaders();
+    const auto authorization = headers.find("AUTHORIZATION");
+    if (!m_namesLogin || authorization == headers.end() ||
+        (m_code == 401 && !m_server.IsLoggedIn(m_request))) {
+        return std::string();
+    }
+    return HttpAuthorization(authorization->second).GetUserName();
+}
+
 void HtmlPageSender::Send(TextContent& content) {
     // An explicit "skin" parameter counts even when empty; the manager resolves "" as the default skin.
     const auto& query = m_request.GetQuery();
     const auto skinParameter = query.find("skin");
     const std::string skin = skinParameter != query.end() ? skinParameter->second : m_skins.GetDefaultSkin();
 
-    const auto& headers = m_request.GetHeaders();
-    const auto authorization = headers.find("AUTHORIZATION");
-    // A 401 page answers refused credentials or a logout: the name in the header is nobody's login.
-    const std::string loginId = authorization != headers.end() && m_code != 401
-                                    ? HttpAuthorization(authorization->second).GetUserName()
-                                    : std::string();
+    const std::string loginId = LoginId();
 
     // Set after the caller's values, so a caller cannot override them. Values that come from the
     // request are escaped; the URL-encoded path needs nothing more.
-    content.SetValue("$skin", HtmlEscape(skin));
+    content.SetValue("$skin", EscapeMarkup(skin));
     content.SetValue("$version", kPageVersion);
     content.SetValue("$revision", ToString(kPageRevision));
     content.SetValue("$server_addr", m_request.GetLocalAddress());
     content.SetValue("$server_port", ToString(m_server.GetPort()));
-    content.SetValue("$server_path", HtmlEscape(m_request.GetPath()));
+    content.SetValue("$server_path", EscapeMarkup(m_request.GetPath()));
     content.SetValue("$server_path_encoded", UrlEncode(m_request.GetPath()));
-    content.SetValue("$current_login_id", HtmlEscape(loginId));
+    content.SetValue("$current_login_id", EscapeMarkup(loginId));
 
     // The type follows the template actually rendered, so "skin=" (the default skin) gets the default's.
     const std::string renderedSkin = skin.empty() ? m_skins.GetDefaultSkin() : skin;

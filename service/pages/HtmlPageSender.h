@@ -33,21 +33,29 @@ public:
 
     // Sets the common variables over the caller's ($skin, $version, $revision, $server_addr,
     // $server_port, $server_path, $server_path_encoded, $current_login_id; request values HTML-escaped;
-    // a 401 page names no user, since its credentials were refused or are being dropped),
+    // see LoginId),
     // renders the skin's template, sends "Content-Type" with the skin's type, "Content-Length", the page,
     // and ends the response. A render that spends its budget is logged and answered with a plain 500
     // page instead. Socket failures pass on as exceptions.
     void Send(TextContent& content);
 
+    // The logout page: the credentials are being dropped, so it names no user.
+    void NameNoLogin() { m_namesLogin = false; }
+
     // Collects the rendered page.
     void Write(const char* data, std::size_t length) override;
 
 private:
+    // $current_login_id: the user named in the request's credentials, "" without any. A 401 page names
+    // that user only while logged in (an account that lacks a right here), never refused credentials.
+    std::string LoginId() const;
+
     const PageServer& m_server;
     HttpRequest& m_request;
     const SkinManager& m_skins;
     int m_code;
     std::string m_reason;
+    bool m_namesLogin = true;
     std::vector<std::pair<std::string, std::string>> m_headers;
     std::string m_page;
 };

@@ -13,12 +13,15 @@ namespace Vuxo {
 
 namespace {
 
-void SendChallengePage(HttpRequest& request, const PageServer& server, const char* title,
-                       const char* message) {
+void SendChallengePage(HttpRequest& request, const PageServer& server, const char* title, const char* message,
+                       bool logout) {
     TextContent content;
     content.SetValue("$title", title);
     content.SetValue("$content", Tr(message));
     HtmlPageSender page(server, request, 401, "Unauthorized");
+    if (logout) {
+        page.NameNoLogin();
+    }
     page.AddHeader(GetAuthenticateHeaderName(),
                    MakeAuthenticateChallenge("/", HttpAuthorization::kSchemeBasic));
     page.Send(content);
@@ -54,11 +57,11 @@ void SendStatusPage(HttpRequest& request, const PageServer& server, int code, co
 }
 
 void SendUnauthorizedPage(HttpRequest& request, const PageServer& server) {
-    SendChallengePage(request, server, "401 Unauthorized", "로그인하지 못했습니다.");
+    SendChallengePage(request, server, "401 Unauthorized", "로그인하지 못했습니다.", false);
 }
 
 void SendLogoutPage(HttpRequest& request, const PageServer& server) {
-    SendChallengePage(request, server, "Logout", "로그아웃했습니다.");
+    SendChallengePage(request, server, "Logout", "로그아웃했습니다.", true);
 }
 
 void SendAddressPage(HttpRequest& request, const PageServer& server, const std::string& title,

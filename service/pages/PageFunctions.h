@@ -1,7 +1,7 @@
 // The answers other than a processor's own content: a redirect, message pages (status 200), status
 // pages (the real status), the login challenge and the logout page. Each renders through the skin with
 // HtmlPageSender. Titles and contents are HTML written by the program: a caller that puts a path or name
-// from the request into them escapes it with HtmlEscape first. Stateless; any connection thread.
+// from the request into them escapes it with EscapeMarkup first. Stateless; any connection thread.
 #pragma once
 
 #include "core/version/ProgramVersion.h"

@@ -7,11 +7,16 @@
 
 namespace Vuxo {
 
+class HttpRequest;
+
 class PageServer {
 public:
     virtual ~PageServer() = default;
     // The port the server listens on.
     virtual uint16_t GetPort() const = 0;
+    // True when the request's credentials are those of an account: its user is logged in. Without
+    // accounts nobody is.
+    virtual bool IsLoggedIn(const HttpRequest&) const { return false; }
 };
 
 } // namespace Vuxo

@@ -1,5 +1,6 @@
 #include "service/processors/ListEntries.h"
 
+#include "core/text/StringHelpers.h"
 #include "core/text/UrlCoding.h"
 #include "core/text/Utf8.h"
 #include "service/processors/ListFormats.h"
@@ -32,7 +33,7 @@ std::string MakeSortKey(const std::string& name) {
     key.reserve(name.size());
     if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         for (char c : name) {
-            key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+            key.push_back(ToLowerAscii(c));
         }
         return key;
     }

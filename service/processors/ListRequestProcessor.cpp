@@ -6,11 +6,11 @@
 #include "core/log/Trace.h"
 #include "core/platform/fs/FileCalls.h"
 #include "core/template/TextContent.h"
+#include "core/text/TextEscaping.h"
 #include "core/text/UrlCoding.h"
 #include "service/config/QuilloConfig.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/mounts/MountManager.h"
-#include "service/pages/HtmlEscape.h"
 #include "service/pages/HtmlPageSender.h"
 #include "service/pages/PageFunctions.h"
 #include "service/plugins/PluginManager.h"
@@ -138,7 +138,7 @@ void ListRequestProcessor::CollectFolder(const std::string& requestPath, ListEnt
 
 void ListRequestProcessor::SendPage(ListPage& page) {
     TextContent content;
-    content.SetValue("$address", HtmlEscape(page.address));
+    content.SetValue("$address", EscapeMarkup(page.address));
     content.SetValue("$content", page.content);
     if (page.showFiles) {
         content.SetValue("$show_files", "1");
@@ -146,7 +146,7 @@ void ListRequestProcessor::SendPage(ListPage& page) {
         for (ListEntry& entry : page.entries.TakeEntries()) {
             TextContent::Row row;
             row.reserve(5);
-            row.emplace("$name", HtmlEscape(entry.name));
+            row.emplace("$name", EscapeMarkup(entry.name));
             row.emplace("$link", std::move(entry.link));
             row.emplace("$date", std::move(entry.date));
             row.emplace("$size", std::move(entry.size));
@@ -165,7 +165,7 @@ void ListRequestProcessor::SendPage(ListPage& page) {
         content.SetValue("$upload_path", UrlEncode(page.address));
     }
     for (const std::string& skin : SkinManager::GetInstance().ListSkinNames()) {
-        content.AddRow("$skins", TextContent::Row{{"$name", HtmlEscape(skin)}});
+        content.AddRow("$skins", TextContent::Row{{"$name", EscapeMarkup(skin)}});
     }
     // plug-in host: the plug-ins offered on this page, for m_rights; the id becomes a URL parameter
     std::vector<PluginInfo> plugins;
@@ -173,7 +173,7 @@ void ListRequestProcessor::SendPage(ListPage& page) {
     for (const PluginInfo& plugin : plugins) {
         // A plug-in names itself with a built-in text; the page shows it in the current UI language.
         const std::string name = LocalizationStringTable::GetInstance().GetString(plugin.name.c_str());
-        const TextContent::Row row{{"$id", UrlEncode(plugin.id)}, {"$name", HtmlEscape(name)}};
+        const TextContent::Row row{{"$id", UrlEncode(plugin.id)}, {"$name", EscapeMarkup(name)}};
         if ((plugin.type & CORVANTA_PLUGIN_TYPE_VIEW) != 0) {
             content.AddRow("$view_plugins", row);
         }

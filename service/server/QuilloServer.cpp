@@ -1,5 +1,6 @@
 #include "service/server/QuilloServer.h"
 
+#include "core/http/HttpRequest.h"
 #include "core/http/WebServer.h"
 #include "core/http_client/HttpConnection.h"
 #include "core/i18n/LocalizationStringTable.h"
@@ -143,6 +144,13 @@ void QuilloServer::Stop() {
 
 bool QuilloServer::IsRunning() const {
     return m_webServer != nullptr;
+}
+
+bool QuilloServer::IsLoggedIn(const HttpRequest& request) const {
+    const std::string user = request.GetUserName();
+    std::string password;
+    return !user.empty() && m_accounts->GetPassword(user, password) &&
+           request.CheckCredentials(user, password);
 }
 
 uint16_t QuilloServer::GetPort() const {

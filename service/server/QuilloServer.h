@@ -72,6 +72,8 @@ public:
     bool IsRunning() const;
     // The port listened on (only meaningful while running).
     uint16_t GetPort() const override;
+    // The request's credentials match an account's name and password.
+    bool IsLoggedIn(const HttpRequest& request) const override;
     // Moves a running server to another port; false (old port kept) when the new one cannot be used.
     bool ChangePort(uint16_t port);
 

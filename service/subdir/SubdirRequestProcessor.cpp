@@ -7,6 +7,7 @@
 #include "core/platform/fs/FileCalls.h"
 #include "core/template/TextContent.h"
 #include "core/template/TextTemplate.h"
+#include "core/text/TextEscaping.h"
 #include "service/config/QuilloConfig.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/mounts/MountManager.h"
@@ -20,52 +21,10 @@ namespace Vuxo {
 namespace {
 
 void AddRow(TextContent& content, const std::string& name) {
-    content.AddRow("$Subdirs", TextContent::Row{{"$dirname", EscapeSubdirName(name)}});
+    content.AddRow("$Subdirs", TextContent::Row{{"$dirname", EscapeScriptString(name, ScriptString::Json)}});
 }
 
 } // namespace
-
-std::string EscapeSubdirName(std::string_view name) {
-    std::string out;
-    out.reserve(name.size() + 8);
-    for (size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '<':
-            out += "\\u003C";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
-                out += escaped;
-            } else if (c == 0xE2 && i + 2 < name.size() && name[i + 1] == '\x80' &&
-                       (name[i + 2] == '\xA8' || name[i + 2] == '\xA9')) {
-                out += name[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-                i += 2;
-            } else {
-                out.push_back(static_cast<char>(c));
-            }
-            break;
-        }
-    }
-    return out;
-}
 
 SubdirRequestProcessor::SubdirRequestProcessor(ServerContext& server) : m_server(server) {}
 

@@ -18,11 +18,6 @@ class HttpRequest;
 class ServerContext;
 class TextContent;
 
-// The name as the body of a double-quoted script string that JSON reads as well: "\" and '"' escaped
-// with "\", control characters as \n, \r, \t or \u00XX, "<" as \u003C, U+2028 and U+2029 as \u2028 and
-// \u2029.
-std::string EscapeSubdirName(std::string_view name);
-
 class SubdirRequestProcessor : public OutputStream {
 public:
     explicit SubdirRequestProcessor(ServerContext& server);

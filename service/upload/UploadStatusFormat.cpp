@@ -2,7 +2,7 @@
 
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/text/StringHelpers.h"
-#include "service/pages/HtmlEscape.h"
+#include "core/text/TextEscaping.h"
 #include "service/processors/ListFormats.h"
 
 #include <cstdio>
@@ -47,16 +47,10 @@ std::string RunningText(const UploadStatusEntry& entry) {
                         static_cast<int>(estimate.secondsLeft % 60));
 }
 
-void AppendHexEscape(std::string& out, unsigned char c) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
-    out.append(hex);
-}
-
 } // namespace
 
 std::string FormatUploadProgressHtml(const UploadStatusEntry& entry) {
-    std::string html = "<b>" + HtmlEscape(entry.fileName) + "</b><br/>";
+    std::string html = "<b>" + EscapeMarkup(entry.fileName) + "</b><br/>";
     switch (entry.state) {
     case UploadStatusEntry::kFinished:
         html += Tr("업로드가 끝났습니다. ");
@@ -85,51 +79,10 @@ std::string FormatUploadProgressPercent(const UploadStatusEntry& entry) {
     return text.str();
 }
 
-std::string EscapeScriptString(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 16);
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '<':
-            out += "\\x3C";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                AppendHexEscape(out, c);
-            } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
-                       (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
-                // U+2028 and U+2029 end a line inside older script engines' strings.
-                out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-                i += 2;
-            } else {
-                out.push_back(static_cast<char>(c));
-            }
-            break;
-        }
-    }
-    return out;
-}
-
 std::string MakeUploadStatusScript(std::string_view text, std::string_view progress) {
     std::string script = "\n\n<script type='text/javascript' language='JavaScript'>";
     script += "parent.onUpdateUpload('";
-    script += EscapeScriptString(text);
+    script += EscapeScriptString(text, ScriptString::SingleQuoted);
     script += "');\n";
     script += "parent.onUpdateProgress(";
     script += progress;

@@ -21,10 +21,6 @@ std::string FormatUploadProgressHtml(const UploadStatusEntry& entry);
 // otherwise received * 100 / total with up to six significant digits ("37.5", "33.3333", "100").
 std::string FormatUploadProgressPercent(const UploadStatusEntry& entry);
 
-// The text as the body of a single-quoted script string: "\" "'" and '"' escaped with "\", CR and LF as
-// \r and \n, other control characters and "<" as \xNN, U+2028 and U+2029 as \u2028 and \u2029.
-std::string EscapeScriptString(std::string_view text);
-
 // The script block of one update: parent.onUpdateUpload('<text>'); parent.onUpdateProgress(<progress>);
 std::string MakeUploadStatusScript(std::string_view text, std::string_view progress);
 

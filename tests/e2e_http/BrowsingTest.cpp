@@ -167,6 +167,21 @@ TEST_F(BrowsingTest, LoginAndLogout) {
     EXPECT_EQ(DumpPage(anonymousLogout.body).Get("show_files"), "1");
 }
 
+// A 401 page names the user of the request while that user is logged in (an account without the right
+// asked for); refused credentials and a logout name nobody.
+TEST_F(BrowsingTest, A401PageNamesOnlyALoggedInUser) {
+    ASSERT_TRUE(fixture.SetRights("alice", "pub", "D"));
+    HttpResponse r = Get("/pub/", BasicAuthorization("alice", "wonder"));
+    EXPECT_EQ(r.status, 401);
+    EXPECT_EQ(DumpPage(r.body).Get("current_login_id"), "alice");
+    r = Get("/pub/", BasicAuthorization("alice", "wrong"));
+    EXPECT_EQ(r.status, 401);
+    EXPECT_EQ(DumpPage(r.body).Get("current_login_id"), "");
+    r = Get("/pub/?action=Logout", BasicAuthorization("alice", "wonder"));
+    EXPECT_EQ(DumpPage(r.body).Get("title"), "Logout");
+    EXPECT_EQ(DumpPage(r.body).Get("current_login_id"), "");
+}
+
 TEST_F(BrowsingTest, UnknownShareAndMissingEntryAre404) {
     for (const char* target : {"/nothing/", "/nothing", "/pub/missing.txt", "/pub/missing/"}) {
         SCOPED_TRACE(target);

@@ -2,7 +2,7 @@
 // the directory stream is released by the last copy.
 #include "core/file/FindFileIterator.h"
 
-#include "TempFolder.h"
+#include "fixtures/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,9 @@
 
 namespace Vuxo {
 namespace {
+
+using Vuxo::Fixtures::TempDir;
+using Vuxo::Fixtures::WriteFile;
 
 int OpenDescriptorCount() {
     int count = 0;
@@ -42,10 +45,10 @@ std::map<std::string, FindFileData> Walk(const std::string& folder) {
 }
 
 TEST(FindFileIterator, ReportsEveryEntryWithKindSizeAndTime) {
-    TempFolder folder;
-    folder.WriteFile("seven.txt", "1234567");
-    folder.WriteFile("empty.bin", "");
-    folder.WriteFile(".hidden", "h");
+    TempDir folder;
+    WriteFile(folder.Path("seven.txt"), "1234567");
+    WriteFile(folder.Path("empty.bin"), "");
+    WriteFile(folder.Path(".hidden"), "h");
     ASSERT_EQ(::mkdir(folder.Path("sub").c_str(), 0755), 0);
     ASSERT_EQ(::symlink("sub", folder.Path("link-to-sub").c_str()), 0);
     ASSERT_EQ(::symlink("seven.txt", folder.Path("link-to-file").c_str()), 0);
@@ -54,7 +57,7 @@ TEST(FindFileIterator, ReportsEveryEntryWithKindSizeAndTime) {
     SetModificationTime(folder.Path("seven.txt"), 1700000000);
     SetModificationTime(folder.Path("sub"), 1600000000);
 
-    const auto entries = Walk(folder.Root());
+    const auto entries = Walk(folder.Path());
     ASSERT_EQ(entries.size(), 8u) << "no \".\" or \"..\", everything else";
 
     struct Expected {
@@ -86,8 +89,8 @@ TEST(FindFileIterator, ReportsEveryEntryWithKindSizeAndTime) {
 }
 
 TEST(FindFileIterator, UnreadableOrEmptyFoldersAreAtTheEndAtOnce) {
-    TempFolder folder;
-    folder.WriteFile("file", "x");
+    TempDir folder;
+    WriteFile(folder.Path("file"), "x");
     ASSERT_EQ(::mkdir(folder.Path("empty").c_str(), 0755), 0);
     for (const std::string& path :
          {folder.Path("empty"), folder.Path("missing"), folder.Path("file"), std::string()}) {
@@ -102,14 +105,14 @@ TEST(FindFileIterator, UnreadableOrEmptyFoldersAreAtTheEndAtOnce) {
 }
 
 TEST(FindFileIterator, CopiesShareOneSearchAndTheLastClosesIt) {
-    TempFolder folder;
+    TempDir folder;
     for (int i = 0; i < 5; ++i) {
-        folder.WriteFile("f" + std::to_string(i), "");
+        WriteFile(folder.Path("f" + std::to_string(i)), "");
     }
     const int before = OpenDescriptorCount();
     std::set<std::string> seen;
     {
-        FindFileIterator first(folder.Root());
+        FindFileIterator first(folder.Path());
         EXPECT_EQ(OpenDescriptorCount(), before + 1);
         FindFileIterator copy = first;
         EXPECT_TRUE(copy == first);
@@ -117,7 +120,7 @@ TEST(FindFileIterator, CopiesShareOneSearchAndTheLastClosesIt) {
         ++copy; // an input iterator: advancing one copy advances the search they share
         EXPECT_EQ(first->name, copy->name);
         seen.insert(copy->name);
-        FindFileIterator other(folder.Root());
+        FindFileIterator other(folder.Path());
         EXPECT_FALSE(other == first) << "two searches of one folder are different iterators";
         EXPECT_EQ(OpenDescriptorCount(), before + 2);
         first = FindFileIterator();
@@ -133,14 +136,14 @@ TEST(FindFileIterator, CopiesShareOneSearchAndTheLastClosesIt) {
 }
 
 TEST(FindFileIterator, WalksALargeFolderCompletely) {
-    TempFolder folder;
+    TempDir folder;
     std::set<std::string> names;
     for (int i = 0; i < 1000; ++i) {
         const std::string name = "entry-" + std::to_string(i) + "-한글";
-        folder.WriteFile(name, std::string(static_cast<size_t>(i % 7), 'x'));
+        WriteFile(folder.Path(name), std::string(static_cast<size_t>(i % 7), 'x'));
         names.insert(name);
     }
-    const auto entries = Walk(folder.Root());
+    const auto entries = Walk(folder.Path());
     std::set<std::string> walked;
     for (const auto& [name, entry] : entries) {
         walked.insert(name);

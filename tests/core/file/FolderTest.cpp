@@ -2,15 +2,20 @@
 #include "core/file/PelkFileFind.h"
 #include "core/platform/fs/ProgramFolder.h"
 
-#include "TempFolder.h"
+#include "fixtures/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <map>
 #include <set>
 #include <unistd.h>
 
 namespace {
+
+using Vuxo::Fixtures::TempDir;
+using Vuxo::Fixtures::WriteFile;
 
 std::set<std::string> FindAll(PelkFileFind& find, const std::string& pattern) {
     std::set<std::string> names;
@@ -23,14 +28,14 @@ std::set<std::string> FindAll(PelkFileFind& find, const std::string& pattern) {
 class PelkFileFindTest : public testing::Test {
 protected:
     void SetUp() override {
-        folder.WriteFile("a.txt", "12345");
-        folder.WriteFile("b.txt", "");
-        folder.WriteFile("c.log", "x");
-        folder.WriteFile(".hidden", "");
-        folder.WriteFile("[ab].txt", "");
+        WriteFile(folder.Path("a.txt"), "12345");
+        WriteFile(folder.Path("b.txt"), "");
+        WriteFile(folder.Path("c.log"), "x");
+        WriteFile(folder.Path(".hidden"), "");
+        WriteFile(folder.Path("[ab].txt"), "");
         std::filesystem::create_directory(folder.Path("sub.txt"));
     }
-    TempFolder folder;
+    TempDir folder;
 };
 
 TEST_F(PelkFileFindTest, MatchesWildcardsAgainstTheFolder) {
@@ -80,8 +85,8 @@ TEST_F(PelkFileFindTest, FailsOnAMissingFolderAndRestartsCleanly) {
 }
 
 TEST(FileHelpers, SizesAndExistence) {
-    TempFolder folder;
-    folder.WriteFile("five", "12345");
+    TempDir folder;
+    WriteFile(folder.Path("five"), "12345");
     ASSERT_EQ(::symlink("five", folder.Path("link").c_str()), 0);
     ASSERT_EQ(::symlink("nowhere", folder.Path("dangling").c_str()), 0);
     struct Case {
@@ -90,7 +95,7 @@ TEST(FileHelpers, SizesAndExistence) {
         bool exists;
     };
     const Case cases[] = {
-        {folder.Path("five"), 5, true},      {folder.Path("link"), 5, true},       {folder.Root(), 0, true},
+        {folder.Path("five"), 5, true},      {folder.Path("link"), 5, true},       {folder.Path(), 0, true},
         {folder.Path("missing"), -1, false}, {folder.Path("dangling"), -1, false}, {"", -1, false},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,10 @@
 #include "core/file/PelkFile.h"
 
-#include "TempFolder.h"
+#include "fixtures/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +14,10 @@
 
 namespace {
 
+using Vuxo::Fixtures::ReadFile;
+using Vuxo::Fixtures::TempDir;
+using Vuxo::Fixtures::WriteFile;
+
 std::string ReadAll(PelkFile& file) {
     std::string content(static_cast<size_t>(file.GetSize()), '\0');
     content.resize(file.Read(content.data(), content.size()));
@@ -19,7 +25,7 @@ std::string ReadAll(PelkFile& file) {
 }
 
 TEST(PelkFile, UnknownModesFailAndCreateNothing) {
-    TempFolder folder;
+    TempDir folder;
     for (unsigned mode : {3u, 5u, 6u, 8u, 0xFFFFFFFFu}) {
         PelkFile file;
         EXPECT_FALSE(file.Open(folder.Path("new"), mode, false)) << mode;
@@ -50,9 +56,9 @@ TEST(PelkFile, ModesCreateTruncateKeepAndLimitAccess) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << (c.existing ? " existing" : " missing"));
-        TempFolder folder;
+        TempDir folder;
         if (c.existing) {
-            folder.WriteFile("f", "old content");
+            WriteFile(folder.Path("f"), "old content");
         }
         PelkFile file;
         ASSERT_EQ(file.Open(folder.Path("f"), c.mode, false), c.opens);
@@ -60,7 +66,7 @@ TEST(PelkFile, ModesCreateTruncateKeepAndLimitAccess) {
             EXPECT_FALSE(std::filesystem::exists(folder.Path("f")));
             continue;
         }
-        EXPECT_EQ(folder.ReadFile("f"), c.contentAfterOpen);
+        EXPECT_EQ(ReadFile(folder.Path("f")), c.contentAfterOpen);
         EXPECT_EQ(file.Tell(), 0);
         char byte;
         EXPECT_EQ(file.Read(&byte, 1) == 1, c.canRead && c.existing);
@@ -69,7 +75,7 @@ TEST(PelkFile, ModesCreateTruncateKeepAndLimitAccess) {
         EXPECT_TRUE(file.Close());
         if (c.canWrite) {
             // Writing starts at 0: modes 2 and 4 overwrite the head and keep the rest.
-            EXPECT_EQ(folder.ReadFile("f"),
+            EXPECT_EQ(ReadFile(folder.Path("f")),
                       c.existing && c.mode != PelkFile::ModeCreate ? "NEW content" : "NEW");
         }
     }
@@ -83,23 +89,39 @@ TEST(PelkFile, ShareLocksBetweenTwoOpenersInOneProcess) {
     };
     const Case cases[] = {
         {false, false, true}, {false, true, false}, {true, false, false}, {true, true, false}};
-    TempFolder folder;
-    folder.WriteFile("f", "data");
+    TempDir folder;
+    WriteFile(folder.Path("f"), "data");
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.firstExclusive << c.secondExclusive);
         PelkFile first(folder.Path("f"), PelkFile::ModeRead, c.firstExclusive);
         ASSERT_TRUE(first.IsOpen());
         PelkFile second;
-        EXPECT_EQ(second.Open(folder.Path("f"), PelkFile::ModeReadWrite, c.secondExclusive), c.secondOpens);
+        EXPECT_EQ(second.Open(folder.Path("f"), PelkFile::ModeRead, c.secondExclusive), c.secondOpens);
         second.Close();
         first.Close();
         EXPECT_TRUE(second.Open(folder.Path("f"), PelkFile::ModeRead, true)); // free again after Close
     }
 }
 
+TEST(PelkFile, AWriteOpenLocksTheFileForItselfEvenWhenNotExclusive) {
+    TempDir folder;
+    WriteFile(folder.Path("f"), "old");
+    for (const unsigned mode : {PelkFile::ModeCreate, PelkFile::ModeReadWrite, PelkFile::ModeWrite}) {
+        SCOPED_TRACE(mode);
+        PelkFile writer(folder.Path("f"), mode, false);
+        ASSERT_TRUE(writer.IsOpen());
+        PelkFile other;
+        EXPECT_FALSE(other.Open(folder.Path("f"), PelkFile::ModeCreate, false)); // would truncate it
+        EXPECT_FALSE(other.Open(folder.Path("f"), PelkFile::ModeRead, false));
+    }
+    PelkFile reader(folder.Path("f"), PelkFile::ModeRead, false);
+    ASSERT_TRUE(reader.IsOpen());
+    EXPECT_FALSE(PelkFile(folder.Path("f"), PelkFile::ModeWrite, false).IsOpen());
+}
+
 TEST(PelkFile, RefusedCreateDoesNotTruncateTheHeldFile) {
-    TempFolder folder;
-    folder.WriteFile("f", "precious");
+    TempDir folder;
+    WriteFile(folder.Path("f"), "precious");
     PelkFile holder(folder.Path("f"), PelkFile::ModeRead, true);
     ASSERT_TRUE(holder.IsOpen());
     PelkFile writer;
@@ -121,8 +143,8 @@ int OpenInChildProcess(const std::string& path, bool exclusive) {
 }
 
 TEST(PelkFile, ShareLocksHoldAgainstAnotherProcess) {
-    TempFolder folder;
-    folder.WriteFile("f", "data");
+    TempDir folder;
+    WriteFile(folder.Path("f"), "data");
     {
         PelkFile shared(folder.Path("f"), PelkFile::ModeRead, false);
         ASSERT_TRUE(shared.IsOpen());
@@ -138,9 +160,9 @@ TEST(PelkFile, ShareLocksHoldAgainstAnotherProcess) {
 }
 
 TEST(PelkFile, RefusesFoldersFifosAndDevicesWithoutBlocking) {
-    TempFolder folder;
+    TempDir folder;
     ASSERT_EQ(::mkfifo(folder.Path("pipe").c_str(), 0600), 0);
-    for (const std::string& path : {folder.Root(), folder.Path("pipe"), std::string("/dev/null")}) {
+    for (const std::string& path : {folder.Path(), folder.Path("pipe"), std::string("/dev/null")}) {
         for (unsigned mode : {0u, 1u, 2u, 4u}) {
             SCOPED_TRACE(path + " mode " + std::to_string(mode));
             PelkFile file;
@@ -151,7 +173,7 @@ TEST(PelkFile, RefusesFoldersFifosAndDevicesWithoutBlocking) {
 }
 
 TEST(PelkFile, ReadsAndWritesLargeBuffersWhole) {
-    TempFolder folder;
+    TempDir folder;
     std::vector<char> data(3 * 1024 * 1024 + 17);
     for (size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<char>(i * 7 + i / 251);
@@ -173,7 +195,7 @@ TEST(PelkFile, ReadsAndWritesLargeBuffersWhole) {
 }
 
 TEST(PelkFile, SeeksAndSizesBeyondFourGigabytes) {
-    TempFolder folder;
+    TempDir folder;
     PelkFile file(folder.Path("sparse"), PelkFile::ModeReadWrite, false);
     ASSERT_TRUE(file.IsOpen());
     const int64_t far = (int64_t{5} << 30) + 3;
@@ -197,7 +219,7 @@ TEST(PelkFile, SeeksAndSizesBeyondFourGigabytes) {
 }
 
 TEST(PelkFile, DescriptorIsCloseOnExecAndReleasedByClose) {
-    TempFolder folder;
+    TempDir folder;
     PelkFile file(folder.Path("f"), PelkFile::ModeCreate, false);
     const int descriptor = file.GetDescriptor();
     ASSERT_GE(descriptor, 0);
@@ -207,9 +229,9 @@ TEST(PelkFile, DescriptorIsCloseOnExecAndReleasedByClose) {
 }
 
 TEST(PelkFile, ReopeningReleasesTheFirstFile) {
-    TempFolder folder;
-    folder.WriteFile("a", "A");
-    folder.WriteFile("b", "B");
+    TempDir folder;
+    WriteFile(folder.Path("a"), "A");
+    WriteFile(folder.Path("b"), "B");
     PelkFile file(folder.Path("a"), PelkFile::ModeRead, true);
     ASSERT_TRUE(file.Open(folder.Path("b"), PelkFile::ModeRead, true));
     EXPECT_EQ(ReadAll(file), "B");
@@ -235,10 +257,10 @@ TEST(PelkFile, BorrowedDescriptorIsNeverClosed) {
 }
 
 TEST(PelkFile, RecordsTheNormalisedFullPathEvenWhenOpenFails) {
-    TempFolder folder;
+    TempDir folder;
     ASSERT_TRUE(std::filesystem::create_directory(folder.Path("sub")));
     PelkFile file;
-    EXPECT_FALSE(file.Open(folder.Root() + "/sub/./x/../missing.txt", PelkFile::ModeRead, false));
+    EXPECT_FALSE(file.Open(folder.Path() + "/sub/./x/../missing.txt", PelkFile::ModeRead, false));
     EXPECT_EQ(file.GetFullPath(), folder.Path("sub/missing.txt"));
     EXPECT_EQ(file.GetFileNamePart(), "missing.txt");
     EXPECT_TRUE(file.Open(folder.Path("sub/new.txt"), PelkFile::ModeCreate, false));

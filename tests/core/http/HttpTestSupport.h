@@ -9,6 +9,7 @@
 #include "core/net/Socket.h"
 #include "core/net/SocketError.h"
 #include "core/transfer/TransferStatusAggregator.h"
+#include "fixtures/support/TraceLog.h"
 
 #include <gtest/gtest.h>
 
@@ -60,33 +61,7 @@ public:
 };
 
 // Collects every trace line while it lives.
-class TraceCapture {
-public:
-    TraceCapture() { SetTraceCallback(&TraceCapture::Collect, this); }
-    ~TraceCapture() { SetTraceCallback(nullptr, nullptr); }
-
-    // Waits (bounded) until a line containing the text was traced.
-    bool WaitFor(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(20)) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_added.wait_for(lock, limit, [&] {
-            return std::any_of(m_lines.begin(), m_lines.end(),
-                               [&](const std::string& line) { return line.find(text) != std::string::npos; });
-        });
-    }
-    bool Contains(const std::string& text) { return WaitFor(text, std::chrono::seconds(0)); }
-
-private:
-    static void Collect(void* context, int, const char* text) {
-        auto* self = static_cast<TraceCapture*>(context);
-        std::lock_guard<std::mutex> lock(self->m_mutex);
-        self->m_lines.emplace_back(text);
-        self->m_added.notify_all();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_added;
-    std::vector<std::string> m_lines;
-};
+using TraceCapture = Fixtures::TraceLog;
 
 // Entries of a /proc folder: the process's threads or its open descriptors.
 inline int CountEntries(const char* folder) {

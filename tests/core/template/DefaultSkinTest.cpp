@@ -261,8 +261,7 @@ TEST(DefaultSkin, FolderPageRendersEveryVariable) {
     for (const SkinFixture::Entry& e : entries) {
         folders += e.folder ? 1 : 0;
         const std::string link = SkinFixture::UrlEncode(e.name) + (e.folder ? "/" : "");
-        EXPECT_EQ(Count(page, "<span class=\"nm\">" + SkinFixture::HtmlEscape(e.name) + "</span>"), 1u)
-            << e.name;
+        EXPECT_EQ(Count(page, "<span class=\"nm\">" + Vuxo::EscapeMarkup(e.name) + "</span>"), 1u) << e.name;
         EXPECT_EQ(Count(page, "href=\"" + link + "\""), 1u) << link;
         EXPECT_EQ(Count(page, "type=\"checkbox\" value=\"" + link + "\""), 1u) << link;
     }
@@ -270,7 +269,7 @@ TEST(DefaultSkin, FolderPageRendersEveryVariable) {
     EXPECT_EQ(Count(page, "<tr class=\"f\">"), entries.size() - folders);
     EXPECT_EQ(page.find("<Ideas>"), std::string::npos) << "names go out only as the server escaped them";
 
-    const std::string address = SkinFixture::HtmlEscape(options.address);
+    const std::string address = Vuxo::EscapeMarkup(options.address);
     EXPECT_NE(page.find("<title>" + address + " &#183; Corvanta</title>"), std::string::npos);
     EXPECT_NE(page.find("data-address=\"" + address + "\""), std::string::npos);
     EXPECT_NE(page.find("/.default/upload_frame.html?action=SkinFile#" +

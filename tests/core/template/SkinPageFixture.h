@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/template/TextContent.h"
+#include "core/text/TextEscaping.h"
 
 namespace SkinFixture {
 
@@ -21,32 +22,6 @@ inline std::string ReadFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-inline std::string HtmlEscape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 // Letters, digits, "-", "_", ".", "~" and "/" stay; every other byte becomes %XX.
@@ -132,14 +107,14 @@ inline void SetCommonValues(Vuxo::TextContent& content, const std::string& skin,
     content.SetValue("$revision", "1095");
     content.SetValue("$server_addr", "192.168.0.10");
     content.SetValue("$server_port", "8080");
-    content.SetValue("$server_path", HtmlEscape(path));
+    content.SetValue("$server_path", Vuxo::EscapeMarkup(path));
     content.SetValue("$server_path_encoded", UrlEncode(path));
-    content.SetValue("$current_login_id", HtmlEscape(loginId));
+    content.SetValue("$current_login_id", Vuxo::EscapeMarkup(loginId));
 }
 
 inline void AddSkinsAndPlugins(Vuxo::TextContent& content, const PageOptions& options) {
     for (const char* skin : {".default", "develop", "Midnight & Co"}) {
-        content.AddRow("$skins", {{"$name", HtmlEscape(skin)}});
+        content.AddRow("$skins", {{"$name", Vuxo::EscapeMarkup(skin)}});
     }
     if (options.viewPlugins) {
         content.AddRow("$view_plugins", {{"$id", "Gallery"}, {"$name", "Slide show"}});
@@ -153,12 +128,12 @@ inline void AddSkinsAndPlugins(Vuxo::TextContent& content, const PageOptions& op
 // A folder page as the folder list sends it.
 inline Vuxo::TextContent MakeFolderPage(const PageOptions& options, const std::vector<Entry>& entries) {
     Vuxo::TextContent content;
-    content.SetValue("$address", HtmlEscape(options.address));
+    content.SetValue("$address", Vuxo::EscapeMarkup(options.address));
     content.SetValue("$content", "");
     content.SetValue("$show_files", "1");
     std::uint64_t total = 0;
     for (const Entry& e : entries) {
-        Vuxo::TextContent::Row row{{"$name", HtmlEscape(e.name)},
+        Vuxo::TextContent::Row row{{"$name", Vuxo::EscapeMarkup(e.name)},
                                    {"$link", UrlEncode(e.name) + (e.folder ? "/" : "")},
                                    {"$date", e.date},
                                    {"$size", e.folder ? "" : WithCommas(e.size)}};

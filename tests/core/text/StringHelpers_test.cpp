@@ -115,6 +115,21 @@ TEST(ToLower, ChangesOnlyAsciiLetters) {
     std::string text = "AbC-Z@[\xC3\x80\xED\x95\x9C]";
     ToLower(text);
     EXPECT_EQ(text, "abc-z@[\xC3\x80\xED\x95\x9C]");
+    ToUpper(text);
+    EXPECT_EQ(text, "ABC-Z@[\xC3\x80\xED\x95\x9C]");
+}
+
+TEST(IgnoringCase, OnlyAsciiLettersFold) {
+    EXPECT_TRUE(EqualsIgnoringCase("Content-TYPE", "content-type"));
+    EXPECT_FALSE(EqualsIgnoringCase("\xC3\x80", "\xC3\xA0")); // À and à stay apart
+    EXPECT_FALSE(EqualsIgnoringCase("ab", "abc"));
+    // "[" (0x5B) sorts between "Z" and "a": letters are folded before they are compared.
+    EXPECT_GT(CompareIgnoringCase("Z", "["), 0);
+    EXPECT_LT(CompareIgnoringCase("ab", "AbC"), 0);
+    EXPECT_GT(CompareIgnoringCase("\xFF", "a"), 0); // bytes compare unsigned
+    EXPECT_EQ(FindIgnoringCase("multipart/Form-Data; boundary=x", "form-data"), 10u);
+    EXPECT_EQ(FindIgnoringCase("abc", "abcd"), std::string_view::npos);
+    EXPECT_EQ(FindIgnoringCase("abc", ""), 0u);
 }
 
 TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanning) {

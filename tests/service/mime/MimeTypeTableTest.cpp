@@ -1,11 +1,13 @@
 // The MIME type table: reading the line format, lookups, and where LoadMimeTypes takes the table from.
 #include "service/mime/MimeTypeTable.h"
 
-#include "TraceLog.h"
-#include "core/file/TempFolder.h"
+#include "fixtures/support/TempDir.h"
+#include "fixtures/support/TraceLog.h"
 #include "res/BuiltinResources.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <atomic>
 #include <fstream>
@@ -16,7 +18,10 @@
 namespace Vuxo {
 namespace {
 
-using Testing::TraceLog;
+using Vuxo::Fixtures::TempDir;
+using Vuxo::Fixtures::WriteFile;
+
+using Fixtures::TraceLog;
 
 struct Lookup {
     const char* extension;
@@ -96,28 +101,28 @@ TEST(MimeTypeTable, BytesOutsideAsciiAreKeptAsWritten) {
 class MimeLoading : public ::testing::Test {
 protected:
     void SetUp() override { RegisterBuiltinResources(); }
-    TempFolder program;
+    TempDir program;
     MimeTypeTable table;
 };
 
 TEST_F(MimeLoading, AFileInTheProgramFolderReplacesTheBuiltInTable) {
-    program.WriteFile("mime-type.txt", "text/plain txt log\n");
+    WriteFile(program.Path("mime-type.txt"), "text/plain txt log\n");
     TraceLog log;
-    LoadMimeTypes(program.Root(), table);
+    LoadMimeTypes(program.Path(), table);
     EXPECT_TRUE(log.Has(LOG_NOTICE, "외부 mime-type.txt를 로드함..")) << log.Dump();
     ExpectLookups(table, {{"log", "text/plain"}, {"html", MimeTypeTable::kDefaultType}});
 }
 
 TEST_F(MimeLoading, AnEmptyFileGivesAnEmptyTable) {
     table.Load(std::string_view("text/html html\n"));
-    program.WriteFile("mime-type.txt", "");
-    LoadMimeTypes(program.Root(), table);
+    WriteFile(program.Path("mime-type.txt"), "");
+    LoadMimeTypes(program.Path(), table);
     EXPECT_EQ(table.GetCount(), 0u);
 }
 
 TEST_F(MimeLoading, WithoutAFileTheBuiltInTableLoads) {
     TraceLog log;
-    LoadMimeTypes(program.Root(), table);
+    LoadMimeTypes(program.Path(), table);
     EXPECT_TRUE(log.Has(LOG_NOTICE, "내장 mime-type.txt를 로드함..")) << log.Dump();
     // The classic table's types, also where a newer one is more usual, then the common newer extensions.
     ExpectLookups(table, {
@@ -150,7 +155,7 @@ TEST_F(MimeLoading, WithoutAFileTheBuiltInTableLoads) {
 
 TEST_F(MimeLoading, AFolderNamedLikeTheFileFallsBackToTheBuiltInTable) {
     ASSERT_TRUE(std::filesystem::create_directory(program.Path("mime-type.txt")));
-    LoadMimeTypes(program.Root(), table);
+    LoadMimeTypes(program.Path(), table);
     EXPECT_EQ(table.GetMimeType("png"), "image/png");
 }
 

@@ -1,6 +1,6 @@
 // The page sender and page functions over a real loopback connection, rendered through the test skin
 // that dumps its variables (tests/fixtures/skin-dump).
-#include "service/pages/HtmlEscape.h"
+#include "core/text/TextEscaping.h"
 #include "service/pages/HtmlPageSender.h"
 #include "service/pages/PageFunctions.h"
 #include "service/pages/PageServer.h"
@@ -178,15 +178,13 @@ TEST_F(Pages, ASkinPageOverItsRenderBudgetIsLoggedAndAnswered500) {
         sender.AddHeader("WWW-Authenticate", "Basic realm=\"/\"");
         sender.Send(content);
     };
-    const uint32_t mask = GetTraceMask();
-    SetTraceMask(mask | LOG_ERROR);
-    TraceCapture traces;
+    Fixtures::TraceLog traces;
     const Answer answer = Get("/folder/?skin=bomb");
-    SetTraceMask(mask);
     EXPECT_EQ(answer.head,
               "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/html\r\nConnection:close\r\n");
     EXPECT_NE(answer.body.find("<h1>500 Internal Server Error</h1>"), std::string::npos) << answer.body;
-    EXPECT_TRUE(traces.WaitFor("스킨 페이지가 작업 한도를 넘어 중단됨: bomb: folder/"));
+    EXPECT_TRUE(traces.Has(LOG_ERROR, "스킨 페이지가 작업 한도를 넘어 중단됨: bomb: folder/"))
+        << traces.Dump();
 }
 
 TEST_F(Pages, ARedirectSendsOnlyTheEncodedLocation) {
@@ -307,9 +305,9 @@ TEST(HtmlEscape, EscapesTheFiveMarkupCharactersOnly) {
         {"$x #if", "$x #if"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(HtmlEscape(c.text), c.escaped) << c.text;
+        EXPECT_EQ(EscapeMarkup(c.text), c.escaped) << c.text;
     }
-    EXPECT_EQ(HtmlEscape(std::string("a\0<", 3)), std::string("a\0&lt;", 6));
+    EXPECT_EQ(EscapeMarkup(std::string("a\0<", 3)), std::string("a\0&lt;", 6));
 }
 
 TEST(PageToString, WritesPlainDecimal) {

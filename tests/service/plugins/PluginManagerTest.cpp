@@ -3,6 +3,7 @@
 // use while the registry is unloaded or reloaded.
 #include "ProbeSupport.h"
 #include "fixtures/support/TempDir.h"
+#include "fixtures/support/TraceLog.h"
 
 #include "service/accounts/AuthoritySet.h"
 #include "service/plugins/PluginManager.h"
@@ -15,10 +16,10 @@
 namespace Vuxo {
 namespace {
 
+using Fixtures::TraceLog;
 using PluginTesting::InstallPlugin;
 using PluginTesting::ProbeHooks;
 using PluginTesting::ProbeLibraryPath;
-using PluginTesting::TraceLog;
 
 class PluginManagerTest : public ::testing::Test {
 protected:

@@ -84,40 +84,4 @@ bool ProbeHooks::WaitFinalized(int count) const {
     return wait != nullptr && wait(m_finalizeBase + count) != 0;
 }
 
-TraceLog::TraceLog() {
-    SetTraceMask(0x7fffffff);
-    SetTraceCallback(&TraceLog::Collect, this);
-}
-
-TraceLog::~TraceLog() {
-    SetTraceCallback(nullptr, nullptr);
-}
-
-void TraceLog::Collect(void* context, int level, const char* text) {
-    auto* self = static_cast<TraceLog*>(context);
-    std::lock_guard<std::mutex> lock(self->m_mutex);
-    self->m_lines.push_back({level, text});
-}
-
-std::vector<TraceLog::Line> TraceLog::Lines() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lines;
-}
-
-int TraceLog::Count(int level, const std::string& text) const {
-    int count = 0;
-    for (const Line& line : Lines()) {
-        count += line.level == level && line.text.find(text) != std::string::npos;
-    }
-    return count;
-}
-
-std::string TraceLog::Dump() const {
-    std::string text;
-    for (const Line& line : Lines()) {
-        text += std::to_string(line.level) + ": " + line.text + "\n";
-    }
-    return text;
-}
-
 } // namespace Vuxo::PluginTesting

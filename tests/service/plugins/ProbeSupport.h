@@ -1,11 +1,8 @@
 // Test support for the plug-in host: where the probe plug-ins and the shipped plug-ins are built, putting
 // one into a program folder's "plugin" folder, the probe's own counters and request gate (read through a
-// second dlopen of the same file, which the loader maps to the same module), and a trace collector.
+// second dlopen of the same file, which the loader maps to the same module).
 #pragma once
 
-#include "core/log/Trace.h"
-
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,29 +42,6 @@ private:
     void* m_handle = nullptr;
     int m_initializeBase = 0;
     int m_finalizeBase = 0;
-};
-
-// Collects trace lines while it lives (the callback may run on any thread).
-class TraceLog {
-public:
-    struct Line {
-        int level;
-        std::string text;
-    };
-    TraceLog();
-    ~TraceLog();
-    TraceLog(const TraceLog&) = delete;
-    TraceLog& operator=(const TraceLog&) = delete;
-
-    std::vector<Line> Lines() const;
-    // The lines of that level that contain `text`.
-    int Count(int level, const std::string& text) const;
-    std::string Dump() const;
-
-private:
-    static void Collect(void* context, int level, const char* text);
-    mutable std::mutex m_mutex;
-    std::vector<Line> m_lines;
 };
 
 } // namespace Vuxo::PluginTesting

@@ -1,11 +1,11 @@
 // Loading skins from a program folder, from the archive built into the program, and the built-in files.
 #include "service/skins/SkinLoaders.h"
 
-#include "core/file/TempFolder.h"
 #include "core/loader/Loaders.h"
 #include "core/loader/Unzip.h"
+#include "fixtures/support/TempDir.h"
+#include "fixtures/support/TraceLog.h"
 #include "res/BuiltinResources.h"
-#include "service/mime/TraceLog.h"
 #include "service/skins/SkinConfig.h"
 #include "service/skins/SkinManager.h"
 #include "service/system/BuiltinFileMap.h"
@@ -20,7 +20,10 @@
 namespace Vuxo {
 namespace {
 
-using Testing::TraceLog;
+using Vuxo::Fixtures::TempDir;
+using Vuxo::Fixtures::WriteFile;
+
+using Fixtures::TraceLog;
 namespace fs = std::filesystem;
 
 std::string Render(const SkinManager& skins, const std::string& name) {
@@ -47,11 +50,11 @@ protected:
         const std::string folder = "skin/" + name;
         fs::create_directories(program.Path(folder));
         if (!settings.empty()) {
-            program.WriteFile(folder + "/setting.ini", settings);
+            WriteFile(program.Path(folder + "/setting.ini"), settings);
         }
         for (const auto& [file, content] : files) {
             fs::create_directories(fs::path(program.Path(folder + "/" + file)).parent_path());
-            program.WriteFile(folder + "/" + file, content);
+            WriteFile(program.Path(folder + "/" + file), content);
         }
     }
 
@@ -60,7 +63,7 @@ protected:
         return bytes ? std::string(bytes->begin(), bytes->end()) : "<none>";
     }
 
-    TempFolder program;
+    TempDir program;
     SkinManager skins;
     BuiltinFileMap files;
 };
@@ -70,9 +73,9 @@ TEST_F(SkinLoading, LoadsEveryFolderSkinWithItsTemplateTypeAndFiles) {
               {{"page.html", "alpha $v"}, {"a.css", "css"}, {"img/b.gif", "GIF"}, {"unlisted.txt", "no"}});
     WriteSkin("beta", "skin = page.html \r\nfiles+=x.js\r\n", {{"page.html", "beta"}, {"x.js", "js"}});
     WriteSkin("no-settings", "", {{"page.html", "never"}});
-    program.WriteFile("skin/not-a-folder", "skin=page.html\n");
+    WriteFile(program.Path("skin/not-a-folder"), "skin=page.html\n");
     TraceLog log;
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
 
     EXPECT_EQ(skins.ListSkinNames(), (std::vector<std::string>{"alpha", "beta"}));
     EXPECT_EQ(Render(skins, "alpha"), "alpha V");
@@ -96,7 +99,7 @@ TEST_F(SkinLoading, AMissingOrBrokenTemplateRegistersNothing) {
     WriteSkin("broken", "skin=page.html\nfiles+=a.css\n",
               {{"page.html", "#if ( $x ) never closed"}, {"a.css", "c"}});
     TraceLog log;
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_TRUE(skins.ListSkinNames().empty());
     EXPECT_EQ(files.GetCount(), 0u);
     EXPECT_TRUE(log.Has(LOG_ALERT, "스킨 HTML 로드 실패: " + program.Path("skin/missing/absent.html")))
@@ -109,7 +112,7 @@ TEST_F(SkinLoading, AMissingListedFileStopsTheFilesAfterIt) {
     WriteSkin("s", "skin=page.html\nfiles+=one\nfiles+=two\nfiles+=three\nfiles+=four\n",
               {{"page.html", "p"}, {"one", "1"}, {"two", "2"}, {"four", "4"}});
     TraceLog log;
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_TRUE(skins.HasSkin("s")) << "the skin stays registered";
     EXPECT_EQ(Served("s/one"), "1");
     EXPECT_EQ(Served("s/two"), "2");
@@ -120,7 +123,7 @@ TEST_F(SkinLoading, AMissingListedFileStopsTheFilesAfterIt) {
 
 // A downloaded skin must never publish files from outside its folder.
 TEST_F(SkinLoading, NamesLeadingOutOfTheSkinAreRefused) {
-    program.WriteFile("secret.txt", "SECRET");
+    WriteFile(program.Path("secret.txt"), "SECRET");
     const std::string secretPath = program.Path("secret.txt");
     WriteSkin("hostile",
               "skin=page.html\n"
@@ -137,13 +140,13 @@ TEST_F(SkinLoading, NamesLeadingOutOfTheSkinAreRefused) {
                   "files+=ok.css\n",
               {{"page.html", "p"}, {"ok.css", "fine"}, {"sub/x", "x"}});
     ASSERT_EQ(::symlink(secretPath.c_str(), program.Path("skin/hostile/link-out").c_str()), 0);
-    ASSERT_EQ(::symlink(program.Root().c_str(), program.Path("skin/hostile/dir-link").c_str()), 0);
+    ASSERT_EQ(::symlink(program.Path().c_str(), program.Path("skin/hostile/dir-link").c_str()), 0);
     ASSERT_EQ(::symlink("ok.css", program.Path("skin/hostile/link-in").c_str()), 0);
     WriteSkin("hostile-template", "skin=../../secret.txt\n");
     WriteSkin("absolute-template", "skin=" + secretPath + "\n");
 
     TraceLog log;
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_EQ(skins.ListSkinNames(), (std::vector<std::string>{"hostile"}));
     EXPECT_EQ(Served("hostile/ok.css"), "fine") << "a refused entry does not stop the others";
     EXPECT_EQ(Served("hostile/link-in"), "fine") << "a link that stays inside is fine";
@@ -162,13 +165,13 @@ TEST_F(SkinLoading, TheConfiguredDefaultSkinWinsWhenItExists) {
     skins.SetDefaultSkin(kBuiltinSkinName);
     {
         TraceLog log;
-        LoadSkins(program.Root(), "absent", skins, files);
+        LoadSkins(program.Path(), "absent", skins, files);
         EXPECT_EQ(skins.GetDefaultSkin(), kBuiltinSkinName);
         EXPECT_TRUE(log.Has(LOG_WARNING, "기본스킨으로 지정된 absent 스킨이 없음!")) << log.Dump();
     }
     {
         TraceLog log;
-        LoadSkins(program.Root(), "mine", skins, files);
+        LoadSkins(program.Path(), "mine", skins, files);
         EXPECT_EQ(skins.GetDefaultSkin(), "mine");
         EXPECT_EQ(Render(skins, ""), "mine");
         EXPECT_TRUE(log.Has(LOG_NOTICE, "mine 스킨을 기본스킨으로 설정")) << log.Dump();
@@ -177,10 +180,10 @@ TEST_F(SkinLoading, TheConfiguredDefaultSkinWinsWhenItExists) {
 
 TEST_F(SkinLoading, TheDevelopmentSkinComesFromResSkin) {
     fs::create_directories(program.Path("res/skin"));
-    program.WriteFile("res/skin/setting.ini", "skin=skin.html\nmimeType=text/html\nfiles+=dev.css\n");
-    program.WriteFile("res/skin/skin.html", "develop page");
-    program.WriteFile("res/skin/dev.css", "dev");
-    LoadSkins(program.Root(), "", skins, files);
+    WriteFile(program.Path("res/skin/setting.ini"), "skin=skin.html\nmimeType=text/html\nfiles+=dev.css\n");
+    WriteFile(program.Path("res/skin/skin.html"), "develop page");
+    WriteFile(program.Path("res/skin/dev.css"), "dev");
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_EQ(skins.ListSkinNames(), (std::vector<std::string>{kDevelopSkinName}));
     EXPECT_EQ(Render(skins, kDevelopSkinName), "develop page");
     EXPECT_EQ(Served("develop/dev.css"), "dev");
@@ -188,9 +191,9 @@ TEST_F(SkinLoading, TheDevelopmentSkinComesFromResSkin) {
 
 TEST_F(SkinLoading, AReloadReplacesTemplatesAndFilesButNotTheType) {
     WriteSkin("s", "skin=p.html\nmimeType=text/one\nfiles+=f\n", {{"p.html", "one"}, {"f", "1"}});
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     WriteSkin("s", "skin=p.html\nmimeType=text/two\nfiles+=f\n", {{"p.html", "two"}, {"f", "2"}});
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_EQ(Render(skins, "s"), "two");
     EXPECT_EQ(Served("s/f"), "2");
     EXPECT_EQ(skins.GetMimeType("s"), "text/one");
@@ -198,7 +201,7 @@ TEST_F(SkinLoading, AReloadReplacesTemplatesAndFilesButNotTheType) {
 
 TEST_F(SkinLoading, OnlyTheBuiltInSkinExistsWithoutSkinFolders) {
     ASSERT_TRUE(LoadBuiltinSkin(skins, files));
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_EQ(skins.ListSkinNames(), (std::vector<std::string>{kBuiltinSkinName}));
     EXPECT_EQ(skins.GetDefaultSkin(), kBuiltinSkinName);
 }
@@ -207,7 +210,7 @@ TEST_F(SkinLoading, AFolderSkinNamedDotDefaultReplacesTheBuiltInTemplate) {
     ASSERT_TRUE(LoadBuiltinSkin(skins, files));
     WriteSkin(".default", "skin=p.html\nmimeType=text/other\nfiles+=logo.png\n",
               {{"p.html", "mine"}, {"logo.png", "L"}});
-    LoadSkins(program.Root(), "", skins, files);
+    LoadSkins(program.Path(), "", skins, files);
     EXPECT_EQ(Render(skins, ""), "mine");
     EXPECT_EQ(skins.GetMimeType(kBuiltinSkinName), "text/html");
     EXPECT_EQ(Served(".default/logo.png"), "L");

@@ -2,7 +2,7 @@
 // reload on another thread.
 #include "service/skins/SkinManager.h"
 
-#include "service/mime/TraceLog.h"
+#include "fixtures/support/TraceLog.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 namespace Vuxo {
 namespace {
 
-using Testing::TraceLog;
+using Fixtures::TraceLog;
 
 std::string Render(const std::shared_ptr<const TextTemplate>& page) {
     TextContent content;

@@ -1,5 +1,5 @@
 // Folder names as entries of the sub-folder list: double-quoted script strings that JSON reads too.
-#include "service/subdir/SubdirRequestProcessor.h"
+#include "core/text/TextEscaping.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ TEST(SubdirNameTest, NamesStayInsideTheirString) {
         {"\",\n\"/", "\\\",\\n\\\"/"}, // cannot end its entry and start another
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(EscapeSubdirName(c.name), c.escaped) << c.name;
+        EXPECT_EQ(EscapeScriptString(c.name, ScriptString::Json), c.escaped) << c.name;
     }
 }
 

@@ -1,5 +1,6 @@
 // The upload-status table on a clock of the test's own, and the texts the progress page makes of it.
 #include "service/upload/UploadStatusTable.h"
+#include "core/text/TextEscaping.h"
 #include "core/transfer/Clock.h"
 #include "service/upload/UploadStatusFormat.h"
 
@@ -177,7 +178,7 @@ TEST(UploadStatusFormatTest, TheClientsNameIsEscapedForTheHtmlAndTheScript) {
         {"\xED\x95\x9C\xE2\x80\xA6", "\xED\x95\x9C\xE2\x80\xA6"}, // other UTF-8 passes unchanged
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(EscapeScriptString(c.text), c.escaped) << c.text;
+        EXPECT_EQ(EscapeScriptString(c.text, ScriptString::SingleQuoted), c.escaped) << c.text;
     }
 }
 

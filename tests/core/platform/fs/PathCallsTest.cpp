@@ -2,7 +2,7 @@
 #include "core/platform/fs/PathCalls.h"
 #include "core/platform/fs/FileCalls.h"
 
-#include "core/file/TempFolder.h"
+#include "fixtures/support/TempDir.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -15,6 +15,10 @@
 namespace Vuxo {
 namespace {
 
+using Vuxo::Fixtures::ReadFile;
+using Vuxo::Fixtures::TempDir;
+using Vuxo::Fixtures::WriteFile;
+
 namespace fs = std::filesystem;
 
 unsigned ModeOf(const std::string& path) {
@@ -24,19 +28,19 @@ unsigned ModeOf(const std::string& path) {
 }
 
 TEST(PathCallsTest, CheckPathAccessGivesTheErrnoValueOfWhatIsInTheWay) {
-    TempFolder folder;
-    folder.WriteFile("file", "x");
+    TempDir folder;
+    WriteFile(folder.Path("file"), "x");
     EXPECT_EQ(CheckPathAccess(folder.Path("file"), PathAccess::Exists), 0);
     EXPECT_EQ(CheckPathAccess(folder.Path("file"), PathAccess::Write), 0);
-    EXPECT_EQ(CheckPathAccess(folder.Root(), PathAccess::Write), 0);
+    EXPECT_EQ(CheckPathAccess(folder.Path(), PathAccess::Write), 0);
     EXPECT_EQ(CheckPathAccess(folder.Path("missing"), PathAccess::Exists), ENOENT);
     EXPECT_EQ(CheckPathAccess(folder.Path("missing"), PathAccess::Write), ENOENT);
     EXPECT_EQ(CheckPathAccess(folder.Path("file/below"), PathAccess::Exists), ENOTDIR);
 }
 
 TEST(PathCallsTest, QueryLinkStatusLooksAtTheNameItself) {
-    TempFolder folder;
-    folder.WriteFile("file", "x");
+    TempDir folder;
+    WriteFile(folder.Path("file"), "x");
     fs::create_directory(folder.Path("sub"));
     fs::create_symlink("file", folder.Path("link"));
     fs::create_symlink("nowhere", folder.Path("dangling"));
@@ -61,10 +65,10 @@ TEST(PathCallsTest, QueryLinkStatusLooksAtTheNameItself) {
 }
 
 TEST(PathCallsTest, ResolveRealPathFollowsLinksAndDotsOrGivesNothing) {
-    TempFolder folder;
-    const std::string root = fs::canonical(folder.Root()).string();
+    TempDir folder;
+    const std::string root = fs::canonical(folder.Path()).string();
     fs::create_directories(folder.Path("a/b"));
-    folder.WriteFile("a/b/file", "x");
+    WriteFile(folder.Path("a/b/file"), "x");
     fs::create_directory_symlink("a/b", folder.Path("to-b"));
     fs::create_symlink("to-b/file", folder.Path("chain"));
     fs::create_symlink("nowhere", folder.Path("dangling"));
@@ -78,7 +82,7 @@ TEST(PathCallsTest, ResolveRealPathFollowsLinksAndDotsOrGivesNothing) {
 }
 
 TEST(PathCallsTest, CreateUniqueFileMakesAPrivateNewFileEachTime) {
-    TempFolder folder;
+    TempDir folder;
     const std::string prefix = folder.Path(".mount.ini.");
     std::set<std::string> names;
     for (int i = 0; i < 3; ++i) {
@@ -100,7 +104,7 @@ TEST(PathCallsTest, CreateUniqueFileMakesAPrivateNewFileEachTime) {
 }
 
 TEST(PathCallsTest, SetDescriptorModeChangesThePermissionBits) {
-    TempFolder folder;
+    TempDir folder;
     std::string path;
     FileDescriptor file = CreateUniqueFile(folder.Path("f."), path);
     ASSERT_TRUE(file.IsValid());
@@ -112,14 +116,14 @@ TEST(PathCallsTest, SetDescriptorModeChangesThePermissionBits) {
 }
 
 TEST(PathCallsTest, RenameReplacingAndRemoveFile) {
-    TempFolder folder;
-    folder.WriteFile("new", "new contents");
-    folder.WriteFile("old", "old contents");
+    TempDir folder;
+    WriteFile(folder.Path("new"), "new contents");
+    WriteFile(folder.Path("old"), "old contents");
     EXPECT_TRUE(RenameReplacing(folder.Path("new"), folder.Path("old")));
-    EXPECT_EQ(folder.ReadFile("old"), "new contents");
+    EXPECT_EQ(ReadFile(folder.Path("old")), "new contents");
     EXPECT_FALSE(fs::exists(folder.Path("new")));
     EXPECT_FALSE(RenameReplacing(folder.Path("new"), folder.Path("old")));
-    EXPECT_EQ(folder.ReadFile("old"), "new contents");
+    EXPECT_EQ(ReadFile(folder.Path("old")), "new contents");
 
     fs::create_directory(folder.Path("sub"));
     EXPECT_FALSE(RemoveFile(folder.Path("sub"))); // folders are not files
@@ -130,9 +134,9 @@ TEST(PathCallsTest, RenameReplacingAndRemoveFile) {
 }
 
 TEST(PathCallsTest, SyncFolderNeedsAFolder) {
-    TempFolder folder;
-    folder.WriteFile("file", "x");
-    EXPECT_TRUE(SyncFolder(folder.Root()));
+    TempDir folder;
+    WriteFile(folder.Path("file"), "x");
+    EXPECT_TRUE(SyncFolder(folder.Path()));
     EXPECT_FALSE(SyncFolder(folder.Path("file")));
     EXPECT_FALSE(SyncFolder(folder.Path("missing")));
 }
