@@ -185,7 +185,9 @@ void ParseFormBody(std::string_view body, HttpFieldMap& form) {
             name = piece.substr(0, eq);
             value = piece.substr(eq + 1);
         }
-        StoreFirst(form, FormDecode(Trimmed(name)), value.empty() ? std::string() : FormDecode(value));
+        // A body ending in CR LF must not leave them in its last value.
+        StoreFirst(form, FormDecode(Trimmed(name)),
+                   value.empty() ? std::string() : FormDecode(Trimmed(value)));
     }
 }
 
