@@ -305,9 +305,10 @@ void QuilloHttpRequestHandler::ServeFile(HttpRequest& request, const std::string
     }
     RangeHeader range;
     std::string rangeValue;
-    const bool hasRange = FindMapValue(request.GetHeaders(), "RANGE", rangeValue);
+    // A Range header that is not valid is ignored: the whole file is a valid answer to any of them.
+    const bool hasRange = FindMapValue(request.GetHeaders(), "RANGE", rangeValue) && range.Parse(rangeValue);
     if (hasRange) {
-        if (!range.Parse(rangeValue) || range.GetRangeCount() == 0 || !range.Resolve(size)) {
+        if (range.GetRangeCount() == 0 || !range.Resolve(size)) {
             SendStatusPage(request, m_server, RangeHeader::GetNotSatisfiableStatus(),
                            RangeHeader::GetNotSatisfiableReason(), Tr("잘못된 부분 요청"));
             return;
