@@ -120,7 +120,12 @@ void ParseRequestHead(std::string_view text, RequestHead& head) {
             end = text.size();
         }
         std::string_view line = text.substr(pos, end - pos);
-        StoreFirst(head.headers, GetHeaderName(line, ":"), GetHeaderValue(line, ":"));
+        std::string name = GetHeaderName(line, ":");
+        if (head.headers.count(name) != 0) {
+            head.repeatedNames.push_back(name);
+        } else {
+            head.headers.emplace(std::move(name), GetHeaderValue(line, ":"));
+        }
         pos = end;
         SkipSpace(text, pos);
     }

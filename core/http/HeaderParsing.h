@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Vuxo {
 
@@ -41,6 +42,8 @@ struct RequestHead {
     std::string uri;
     std::string version;
     HttpFieldMap headers;
+    // Names that came on more than one line (only the first value is in `headers`).
+    std::vector<std::string> repeatedNames;
 };
 
 // The three words of the request line (a missing word takes the next word of the text, across line ends),

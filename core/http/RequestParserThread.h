@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Vuxo {
 
@@ -32,6 +33,7 @@ public:
     // Longest header block accepted.
     static constexpr size_t kHeaderLimit = 10240;
     // Largest url-encoded form body held in memory; a larger one is answered 413 and the connection closed.
+    // All bodies held at once are bounded too (FormBodyBudget).
     static constexpr int64_t kMaxFormBody = 8 * 1024 * 1024;
 
     RequestParserThread() = default;
@@ -65,8 +67,12 @@ private:
     bool ServeRequestGuarded();
     // Reads until the header block is complete; its length, or -1 when nothing arrived.
     int ReadHeaderBlock(char* buffer, size_t& filled);
-    void ParsePostBody(HttpRequest& request, std::string leftover);
-    void ReadFormBody(HttpRequest& request, std::string held, int64_t length);
+    // Answers `code` at once, then throws: the connection ends.
+    [[noreturn]] void Refuse(HttpRequest& request, int code, const char* reason, const char* why);
+    // The declared body length, -1 without one; refuses a request whose body has no single plain length.
+    int64_t CheckBodyFraming(HttpRequest& request, const std::vector<std::string>& repeated);
+    void ParsePostBody(HttpRequest& request, std::string leftover, int64_t length);
+    void KeepFormBody(HttpRequest& request, const std::string& leftover, int64_t length);
 
     TCPSocket m_socket;
     HttpRequestHandler* m_handler = &NullHttpRequestHandler::GetInstance();

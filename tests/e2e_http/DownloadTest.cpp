@@ -157,6 +157,26 @@ TEST_F(DownloadTest, ByteRanges) {
               "Content-Type: text/plain");
 }
 
+TEST_F(DownloadTest, HeadGivesTheHeadersOfGetWithoutTheBody) {
+    WriteFile(pub + "/large.bin", Pattern(3 * 1024 * 1024));
+    ASSERT_TRUE(fixture.Start());
+    TestHttpClient client(fixture.Port());
+    for (const char* target : {"/pub/hundred.txt", "/pub/large.bin", "/pub/missing"}) {
+        for (const char* range : {"", "Range: bytes=10-19\r\n"}) {
+            SCOPED_TRACE(std::string(target) + " " + range);
+            client.SendGet(target, range);
+            const HttpResponse get = client.ReadResponse();
+            client.Send(std::string("HEAD ") + target + " HTTP/1.1\r\nHost: x\r\n" + range + "\r\n");
+            const HttpResponse head = client.ReadHeaders();
+            EXPECT_EQ(head.headerBlock, get.headerBlock);
+            EXPECT_NE(head.Header("Content-Length"), "");
+        }
+    }
+    // Nothing followed a HEAD answer: the next answer on the connection starts at its status line.
+    client.SendGet("/pub/hundred.txt");
+    EXPECT_EQ(client.ReadResponse().body, Pattern(100));
+}
+
 TEST_F(DownloadTest, OnlyRegularFilesAreServed) {
     ASSERT_EQ(::mkfifo((pub + "/pipe").c_str(), 0644), 0);
     ASSERT_TRUE(fixture.Start());
