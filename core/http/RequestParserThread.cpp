@@ -79,6 +79,7 @@ void RequestParserThread::RequestStop() {
 int RequestParserThread::Run() {
     while (!GetStopEvent().IsSet() && ServeRequestGuarded()) {
     }
+    NoteFirstRequest(); // a connection that ends without any request leaves the count of waiting ones too
     // The peer sees the end of the response now; the descriptor is closed when the owner destroys us.
     m_socket.Shutdown();
     m_finished.store(true);
@@ -118,37 +119,68 @@ bool RequestParserThread::ServeRequest() {
     return request.IsKeepAlive() && request.IsBodyComplete() && m_reusable;
 }
 
+bool RequestParserThread::EndIfIdleSince(int64_t cutoffMs) {
+    int64_t since = m_idleSinceMs.load();
+    if (since < 0 || since > cutoffMs || !m_idleSinceMs.compare_exchange_strong(since, kEndedIdle)) {
+        return false;
+    }
+    m_socket.Shutdown(); // the waiting receive returns at once, as if the client had closed
+    return true;
+}
+
+void RequestParserThread::NoteFirstRequest() {
+    if (m_onFirstRequest) {
+        auto callback = std::move(m_onFirstRequest);
+        m_onFirstRequest = nullptr;
+        callback();
+    }
+}
+
+bool RequestParserThread::WaitForFirstByte(char* buffer, size_t& filled) {
+    // While nothing of a request has come the connection is idle, and a blocking receive ends by the
+    // socket's own time-out; when that is no longer than the header's, a separate wait (one more system
+    // call per request) is not needed.
+    m_idleSinceMs.store(m_aggregator->GetClock().NowMs());
+    int received = 0;
+    try {
+        const int socketTimeout = m_socket.GetReceiveTimeoutMs();
+        const bool receiveEndsInTime = socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
+        if (receiveEndsInTime || m_socket.WaitReadable(m_timeouts.headerMs)) {
+            received = m_socket.Receive(buffer, kHeaderLimit);
+        }
+    } catch (const socket_exception&) {
+        received = 0; // closed, reset or timed out before a request: the connection ends quietly
+    }
+    m_idleSinceMs.store(kNotIdle);
+    if (received <= 0) {
+        return false;
+    }
+    filled = static_cast<size_t>(received);
+    NoteFirstRequest();
+    return true;
+}
+
 int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
     filled = std::min(m_leftover.size(), kHeaderLimit);
     std::copy_n(m_leftover.data(), filled, buffer);
     m_leftover.clear();
-    int end = FindHeaderEnd(buffer, filled, filled);
+    if (filled == 0 && !WaitForFirstByte(buffer, filled)) {
+        return -1;
+    }
+    // The header's time counts from its first byte, however long the connection was idle before it.
     Clock& clock = m_aggregator->GetClock();
     const int64_t deadline = clock.NowMs() + m_timeouts.headerMs;
+    int end = FindHeaderEnd(buffer, filled, filled);
     while (end < 0) {
         if (filled >= kHeaderLimit) {
             throw std::runtime_error("Illegal request: header too long");
         }
-        int received = 0;
-        try {
-            int64_t remaining = deadline - clock.NowMs();
-            // While nothing of the request has come, the connection is idle, and a blocking receive ends
-            // by the socket's own time-out; when that is no longer than the header's, the separate wait
-            // (one more system call per request) is not needed.
-            const int socketTimeout = m_socket.GetReceiveTimeoutMs();
-            const bool receiveEndsInTime =
-                filled == 0 && socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
-            if (remaining <= 0 || (!receiveEndsInTime && !m_socket.WaitReadable(static_cast<int>(
-                                                             std::min<int64_t>(remaining, INT32_MAX))))) {
-                throw socket_exception::FromCode(Net::kErrTimedOut);
-            }
-            received = m_socket.Receive(buffer + filled, kHeaderLimit - filled);
-        } catch (const socket_exception&) {
-            if (filled == 0) {
-                return -1; // nothing of a request arrived: the connection ends quietly
-            }
-            throw;
+        const int64_t remaining = deadline - clock.NowMs();
+        if (remaining <= 0 ||
+            !m_socket.WaitReadable(static_cast<int>(std::min<int64_t>(remaining, INT32_MAX)))) {
+            throw socket_exception::FromCode(Net::kErrTimedOut);
         }
+        const int received = m_socket.Receive(buffer + filled, kHeaderLimit - filled);
         filled += static_cast<size_t>(received);
         end = FindHeaderEnd(buffer, filled, static_cast<size_t>(received));
     }

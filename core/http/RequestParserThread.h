@@ -42,6 +42,9 @@ public:
     void SetTimeouts(const ConnectionTimeouts& timeouts) { m_timeouts = timeouts; }
     // Called on the connection thread as its last action.
     void SetFinishedCallback(std::function<void()> callback) { m_onFinished = std::move(callback); }
+    // Called once on the connection thread: when the first byte of its first request arrives, or when it
+    // ends without one.
+    void SetFirstRequestCallback(std::function<void()> callback) { m_onFirstRequest = std::move(callback); }
 
     // Takes the connection and starts the thread. False when the thread could not be started; the socket is
     // then still held and closed with the object.
@@ -52,6 +55,9 @@ public:
 
     // Sets the stop event, shuts the socket down and ends throttle pauses, without waiting.
     void RequestStop();
+    // From any thread: ends the connection when it has been waiting for a request since `cutoffMs` (the
+    // aggregator clock's milliseconds) or longer, without a byte of one; true when it did.
+    bool EndIfIdleSince(int64_t cutoffMs);
 
     // Reads and parses one request; false when the connection delivered no byte of one.
     bool ParseRequest(HttpRequest& request);
@@ -67,6 +73,9 @@ private:
     bool ServeRequestGuarded();
     // Reads until the header block is complete; its length, or -1 when nothing arrived.
     int ReadHeaderBlock(char* buffer, size_t& filled);
+    // Waits for the first bytes of a request (none held); false when none came.
+    bool WaitForFirstByte(char* buffer, size_t& filled);
+    void NoteFirstRequest();
     // Answers `code` at once, then throws: the connection ends.
     [[noreturn]] void Refuse(HttpRequest& request, int code, const char* reason, const char* why);
     // The declared body length, -1 without one; refuses a request whose body has no single plain length.
@@ -79,6 +88,11 @@ private:
     TransferStatusAggregator* m_aggregator = nullptr;
     ConnectionTimeouts m_timeouts;
     std::function<void()> m_onFinished;
+    std::function<void()> m_onFirstRequest;
+    // While waiting for a request: since when; else kNotIdle, or kEndedIdle once EndIfIdleSince ended it.
+    static constexpr int64_t kNotIdle = -1;
+    static constexpr int64_t kEndedIdle = -2;
+    std::atomic<int64_t> m_idleSinceMs{kNotIdle};
     std::atomic<bool> m_finished{false};
     // Bytes received past the current request; the start of the next one.
     std::string m_leftover;

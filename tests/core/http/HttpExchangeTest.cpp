@@ -446,6 +446,26 @@ TEST(HttpRequestParsing, AHeaderThatDripsInForeverIsCutOff) {
     EXPECT_EQ(handler.calls.load(), 0);
 }
 
+TEST(HttpRequestParsing, TheHeaderTimeOutCountsFromTheFirstByteOfTheRequest) {
+    FunctionHandler handler([](HttpRequest& r) {
+        r.BeginResponse(200, "OK");
+        r.EndResponse();
+    });
+    WebServer server;
+    server.SetHandler(&handler);
+    server.SetTimeouts(ConnectionTimeouts{60000, 2000});
+    ASSERT_TRUE(server.Start(0));
+    TCPSocket client;
+    Connect(client, static_cast<uint16_t>(server.GetPort()));
+    // Idle for most of the header's time, then a header in two pieces that together take more than the
+    // time left since the connection opened, but far less than the header's time since its first byte.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    SendText(client, "GET / HT");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    SendText(client, "TP/1.1\r\n\r\n");
+    EXPECT_EQ(ReadUntilClosed(client), "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n");
+}
+
 TEST(HttpRequestParsing, MultipartUploadOverAConnection) {
     const std::string boundary = "----b0undary";
     std::mt19937 rng(3);
