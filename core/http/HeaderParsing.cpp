@@ -87,7 +87,12 @@ void ParseRequestHead(std::string_view text, RequestHead& head) {
             end = text.size();
         }
         std::string_view line = text.substr(pos, end - pos);
-        StoreFirst(head.headers, GetHeaderName(line, ":"), GetHeaderValue(line, ":"));
+        std::string name = GetHeaderName(line, ":");
+        if (head.headers.count(name) != 0) {
+            head.repeatedNames.push_back(name);
+        } else {
+            head.headers.emplace(std::move(name), GetHeaderValue(line, ":"));
+        }
         pos = end;
         SkipSpace(text, pos);
     }
@@ -152,7 +157,9 @@ void ParseFormBody(std::string_view body, HttpFieldMap& form) {
             name = piece.substr(0, eq);
             value = piece.substr(eq + 1);
         }
-        StoreFirst(form, FormDecode(Trimmed(name)), value.empty() ? std::string() : FormDecode(value));
+        // A body ending in CR LF must not leave them in its last value.
+        StoreFirst(form, FormDecode(Trimmed(name)),
+                   value.empty() ? std::string() : FormDecode(Trimmed(value)));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Vuxo {
 
@@ -38,6 +39,8 @@ struct RequestHead {
     std::string uri;
     std::string version;
     HttpFieldMap headers;
+    // Names that came on more than one line (only the first value is in `headers`).
+    std::vector<std::string> repeatedNames;
 };
 
 // The three words of the request line (a missing word takes the next word of the text, across line ends),
@@ -54,8 +57,8 @@ std::string DecodeRequestPath(std::string_view uri);
 // empty pieces are skipped; the first value of a name is kept.
 void ParseQueryString(std::string_view uri, HttpFieldMap& query);
 
-// A url-encoded form body: pieces split at '&' (empty ones vanish); names trimmed and form-decoded,
-// non-empty values form-decoded; the first value of a name is kept.
+// A url-encoded form body: pieces split at '&' (empty ones vanish); names and values trimmed of "\r\n\t "
+// and form-decoded; the first value of a name is kept.
 void ParseFormBody(std::string_view body, HttpFieldMap& form);
 
 // The boundary parameter of a multipart Content-Type value (after "boundary=", up to the next ';'),

@@ -1,5 +1,6 @@
 #include "core/http/HttpRequest.h"
 
+#include "core/http/FormBodyBudget.h"
 #include "core/log/Trace.h"
 #include "core/text/StringHelpers.h"
 #include "core/thread/StopEvent.h"
@@ -33,6 +34,9 @@ size_t FileChunkForSpeed(int64_t bytesPerSecond) {
     return static_cast<size_t>(std::clamp<int64_t>(size, 1024, 256 * 1024));
 }
 
+// A url-encoded body is received in pieces of at most this size.
+constexpr size_t kFormReceiveChunk = 64 * 1024;
+
 } // namespace
 
 HttpRequest::HttpRequest(TCPSocket& socket, TransferStatusAggregator* aggregator, int timeoutMs)
@@ -40,7 +44,11 @@ HttpRequest::HttpRequest(TCPSocket& socket, TransferStatusAggregator* aggregator
     m_socket.SetTimeouts(timeoutMs, timeoutMs);
 }
 
-HttpRequest::~HttpRequest() = default;
+HttpRequest::~HttpRequest() {
+    if (m_formReserved > 0) {
+        FormBodyBudget::Shared().Release(m_formReserved);
+    }
+}
 
 std::string HttpRequest::GetRemoteAddress() const {
     if (m_remoteAddress.empty()) {
@@ -145,6 +153,9 @@ void HttpRequest::EndHeaderBlock() {
 
 void HttpRequest::Write(const void* data, size_t length) {
     EndHeaderBlock();
+    if (m_head) {
+        return;
+    }
     const char* bytes = static_cast<const char*>(data);
     if (m_output.size() + length <= kGatherLimit) {
         m_output.append(bytes, length);
@@ -196,6 +207,9 @@ void HttpRequest::SendAll(const char* data, size_t length) {
 
 void HttpRequest::SendFileData(int fileDescriptor, int64_t offset, int64_t count) {
     EndHeaderBlock();
+    if (m_head) {
+        return;
+    }
     Flush();
     while (count > 0) {
         size_t chunk = FileChunkForSpeed(m_reporter.GetSpeed(kDirectionDownload));
@@ -210,15 +224,80 @@ void HttpRequest::SendFileData(int fileDescriptor, int64_t offset, int64_t count
 }
 
 int64_t HttpRequest::DisposeBody() {
-    if (m_multipart.IsBodyComplete()) {
-        return 0;
+    if (IsBodyComplete() || !MayReadBody()) {
+        return 0; // nothing unread, or a client that has not sent its body: the connection closes
     }
-    int64_t drained = m_multipart.Drain(*this);
+    int64_t drained = 0;
+    if (m_formPending && !m_formRefused) {
+        drained += DrainForm();
+    }
+    if (!m_multipart.IsBodyComplete()) {
+        drained += m_multipart.Drain(*this);
+    }
     Log(LOG_DEBUG, "Dispose(%lld bytes)-OK", static_cast<long long>(drained));
     return drained;
 }
 
+void HttpRequest::SetPendingForm(std::string held, int64_t length) {
+    m_formHeld = std::move(held);
+    m_formLength = length;
+    m_formPending = true;
+}
+
+void HttpRequest::SendContinue() {
+    if (MayReadBody()) {
+        return;
+    }
+    m_continueSent = true;
+    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+    SendAll(kContinue.data(), kContinue.size());
+}
+
+bool HttpRequest::ReceiveForm() {
+    if (!m_formPending) {
+        return true;
+    }
+    if (m_formRefused || !FormBodyBudget::Shared().Reserve(m_formLength)) {
+        m_formRefused = true;
+        Log(LOG_WARNING, "Form body refused: too many held at once (%lld bytes)",
+            static_cast<long long>(m_formLength));
+        return false;
+    }
+    m_formReserved = m_formLength;
+    const size_t need = static_cast<size_t>(m_formLength);
+    std::string body = std::move(m_formHeld);
+    m_reporter.AddTransferredBytes(kDirectionUpload, body.size());
+    if (body.size() < need) {
+        SendContinue();
+    }
+    body.reserve(need);
+    while (body.size() < need) {
+        const size_t before = body.size();
+        const size_t wanted = std::min(need - before, kFormReceiveChunk);
+        body.resize(before + wanted);
+        const int n = Receive(body.data() + before, wanted);
+        body.resize(before + static_cast<size_t>(n));
+    }
+    m_formPending = false;
+    ParseFormBody(body, m_form);
+    return true;
+}
+
+int64_t HttpRequest::DrainForm() {
+    int64_t left = m_formLength - static_cast<int64_t>(m_formHeld.size());
+    const int64_t drained = m_formLength;
+    m_reporter.AddTransferredBytes(kDirectionUpload, m_formHeld.size());
+    std::string().swap(m_formHeld);
+    char buffer[8192];
+    while (left > 0) {
+        left -= Receive(buffer, static_cast<size_t>(std::min<int64_t>(left, sizeof buffer)));
+    }
+    m_formPending = false;
+    return drained;
+}
+
 size_t HttpRequest::ReceiveBody(char* buffer, size_t capacity) {
+    SendContinue();
     int n = m_socket.Receive(buffer, capacity);
     m_reporter.AddTransferredBytes(kDirectionUpload, static_cast<uint64_t>(n));
     Log(LOG_DEBUG, "Receive(%d bytes)-OK", n);

@@ -11,6 +11,12 @@
 // returns). A response that must reach the client at once (a page that streams progress) calls Flush.
 // Every byte sent is reported as download traffic, every body byte received as upload traffic; the report
 // is where speed limits pause the thread and where a kicked transfer throws.
+//
+// Bodies are read only when the handler asks (ReceiveForm, the multipart readers), so that a request can be
+// refused from its header alone; a client that waits for "100 Continue" gets it just before its body is
+// read. A response begun with a body still unread drops that body first, or, when the client is still
+// waiting to send it, leaves it unsent and the connection closes after the response. A HEAD response
+// carries its status and headers only.
 #pragma once
 
 #include "core/http/HeaderParsing.h"
@@ -58,7 +64,15 @@ public:
     // Header names are upper case ("CONTENT-TYPE").
     const HttpFieldMap& GetHeaders() const { return m_headers; }
     const HttpFieldMap& GetQuery() const { return m_query; }
+    // The url-encoded form of a POST; empty until ReceiveForm has read it.
     const HttpFieldMap& GetForm() const { return m_form; }
+    // HEAD: answered like GET, without the body.
+    bool IsHead() const { return m_head; }
+
+    // Reads the url-encoded form body of a POST (nothing to do when there is none or it was read already).
+    // False when it cannot be held now because the bodies of other requests fill the memory set aside for
+    // them: nothing of it is read, and the connection closes after the refusal the caller sends.
+    bool ReceiveForm();
 
     // Dotted IPv4 addresses of the client and of this end; "" when unknown.
     std::string GetRemoteAddress() const;
@@ -101,15 +115,16 @@ public:
     void SendFileData(int fileDescriptor, int64_t offset, int64_t count);
 
     // Keeps the connection for the client's next request, unless the client said it closes ("Connection:
-    // close", or HTTP/1.0): then the response ends with the connection.
-    void SetKeepAlive() { m_keepAlive = ClientKeepsConnection(); }
+    // close", or HTTP/1.0) or its body is left unread: then the response ends with the connection.
+    void SetKeepAlive() { m_keepAlive = ClientKeepsConnection() && IsBodyComplete(); }
     bool IsKeepAlive() const { return m_keepAlive; }
     bool ClientKeepsConnection() const;
     // Marks the header block as ended without sending anything (for output that carries its own).
     void SetHeaderEnded() { m_headerEnded = true; }
     bool IsHeaderEnded() const { return m_headerEnded; }
 
-    // Reads and drops the rest of a multipart body; the number of bytes dropped.
+    // Reads and drops the rest of an unread body (none when the client still waits for "100 Continue":
+    // the body stays unsent and the connection closes); the number of bytes dropped.
     int64_t DisposeBody();
     // One receive from the connection, reported as upload traffic.
     int Receive(void* buffer, size_t capacity);
@@ -134,12 +149,19 @@ public:
     // Prepares part-by-part reading; `leftover` starts with the "\r\n" that ended the header block.
     // Returns how many leftover bytes belong to the body (the rest belongs to the connection).
     size_t SetupMultipart(std::string_view boundary, std::string_view leftover, int64_t contentLength);
-    // True unless part of a multipart body is still unread on the connection.
-    bool IsBodyComplete() const { return m_multipart.IsBodyComplete(); }
+    // True unless part of a body is still unread on the connection.
+    bool IsBodyComplete() const { return !m_formPending && m_multipart.IsBodyComplete(); }
 
 private:
     friend class RequestParserThread;
 
+    // A url-encoded body of `length` bytes, of which `held` came with the header block.
+    void SetPendingForm(std::string held, int64_t length);
+    void SetExpectsContinue(bool expects) { m_expectsContinue = expects; }
+    // False when the client waits for "100 Continue" that was not sent: its body must not be waited for.
+    bool MayReadBody() const { return !m_expectsContinue || m_continueSent; }
+    void SendContinue();
+    int64_t DrainForm();
     void EndHeaderBlock();
     void Gather(const char* data, size_t length);
     void SendAll(const char* data, size_t length);
@@ -156,6 +178,16 @@ private:
     HttpFieldMap m_headers;
     HttpFieldMap m_query;
     HttpFieldMap m_form;
+    bool m_head = false;
+
+    // A url-encoded body not read yet: the bytes that came with the header and the whole length.
+    bool m_formPending = false;
+    std::string m_formHeld;
+    int64_t m_formLength = 0;
+    int64_t m_formReserved = 0; // taken from the form budget, given back with the request
+    bool m_formRefused = false; // left unread: the connection closes
+    bool m_expectsContinue = false;
+    bool m_continueSent = false;
     std::unique_ptr<HttpAuthorization> m_authorization;
 
     bool m_headerEnded = false;

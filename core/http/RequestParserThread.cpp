@@ -10,31 +10,41 @@
 #include "core/transfer/TransferStatusAggregator.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace Vuxo {
 
 namespace {
 
-// A url-encoded body is received in pieces of at most this size.
-constexpr size_t kFormReceiveChunk = 64 * 1024;
-
 const std::string* FindField(const HttpFieldMap& map, const char* name) {
     auto it = map.find(name);
     return it == map.end() ? nullptr : &it->second;
 }
 
-// strtol of a Content-Length value: 0 when it is not a number, never negative.
-int64_t DecimalLength(const std::string& text) {
-    errno = 0;
-    long long value = std::strtoll(text.c_str(), nullptr, 10);
-    if (errno == ERANGE && value > 0) {
-        return INT64_MAX;
+// A Content-Length value: decimal digits only (no sign, no blank inside, no hexadecimal), within 64 bits.
+bool ParseContentLength(const std::string& text, int64_t& length) {
+    if (text.empty() || text.size() > 18) {
+        return false; // 18 digits always fit
     }
-    return value < 0 ? 0 : static_cast<int64_t>(value);
+    length = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        length = length * 10 + (c - '0');
+    }
+    return true;
+}
+
+bool ExpectsContinue(const HttpFieldMap& headers, const std::string& version) {
+    const std::string* expect = FindField(headers, "EXPECT");
+    if (expect == nullptr || version == "HTTP/1.0") {
+        return false; // an HTTP/1.0 client never waits for it
+    }
+    std::string value = *expect;
+    ToLower(value);
+    return value == "100-continue";
 }
 
 } // namespace
@@ -69,6 +79,7 @@ void RequestParserThread::RequestStop() {
 int RequestParserThread::Run() {
     while (!GetStopEvent().IsSet() && ServeRequestGuarded()) {
     }
+    NoteFirstRequest(); // a connection that ends without any request leaves the count of waiting ones too
     // The peer sees the end of the response now; the descriptor is closed when the owner destroys us.
     m_socket.Shutdown();
     m_finished.store(true);
@@ -108,37 +119,68 @@ bool RequestParserThread::ServeRequest() {
     return request.IsKeepAlive() && request.IsBodyComplete() && m_reusable;
 }
 
+bool RequestParserThread::EndIfIdleSince(int64_t cutoffMs) {
+    int64_t since = m_idleSinceMs.load();
+    if (since < 0 || since > cutoffMs || !m_idleSinceMs.compare_exchange_strong(since, kEndedIdle)) {
+        return false;
+    }
+    m_socket.Shutdown(); // the waiting receive returns at once, as if the client had closed
+    return true;
+}
+
+void RequestParserThread::NoteFirstRequest() {
+    if (m_onFirstRequest) {
+        auto callback = std::move(m_onFirstRequest);
+        m_onFirstRequest = nullptr;
+        callback();
+    }
+}
+
+bool RequestParserThread::WaitForFirstByte(char* buffer, size_t& filled) {
+    // While nothing of a request has come the connection is idle, and a blocking receive ends by the
+    // socket's own time-out; when that is no longer than the header's, a separate wait (one more system
+    // call per request) is not needed.
+    m_idleSinceMs.store(m_aggregator->GetClock().NowMs());
+    int received = 0;
+    try {
+        const int socketTimeout = m_socket.GetReceiveTimeoutMs();
+        const bool receiveEndsInTime = socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
+        if (receiveEndsInTime || m_socket.WaitReadable(m_timeouts.headerMs)) {
+            received = m_socket.Receive(buffer, kHeaderLimit);
+        }
+    } catch (const socket_exception&) {
+        received = 0; // closed, reset or timed out before a request: the connection ends quietly
+    }
+    m_idleSinceMs.store(kNotIdle);
+    if (received <= 0) {
+        return false;
+    }
+    filled = static_cast<size_t>(received);
+    NoteFirstRequest();
+    return true;
+}
+
 int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
     filled = std::min(m_leftover.size(), kHeaderLimit);
     std::copy_n(m_leftover.data(), filled, buffer);
     m_leftover.clear();
-    int end = FindHeaderEnd(buffer, filled, filled);
+    if (filled == 0 && !WaitForFirstByte(buffer, filled)) {
+        return -1;
+    }
+    // The header's time counts from its first byte, however long the connection was idle before it.
     Clock& clock = m_aggregator->GetClock();
     const int64_t deadline = clock.NowMs() + m_timeouts.headerMs;
+    int end = FindHeaderEnd(buffer, filled, filled);
     while (end < 0) {
         if (filled >= kHeaderLimit) {
             throw std::runtime_error("Illegal request: header too long");
         }
-        int received = 0;
-        try {
-            int64_t remaining = deadline - clock.NowMs();
-            // While nothing of the request has come, the connection is idle, and a blocking receive ends
-            // by the socket's own time-out; when that is no longer than the header's, the separate wait
-            // (one more system call per request) is not needed.
-            const int socketTimeout = m_socket.GetReceiveTimeoutMs();
-            const bool receiveEndsInTime =
-                filled == 0 && socketTimeout > 0 && socketTimeout <= m_timeouts.headerMs;
-            if (remaining <= 0 || (!receiveEndsInTime && !m_socket.WaitReadable(static_cast<int>(
-                                                             std::min<int64_t>(remaining, INT32_MAX))))) {
-                throw socket_exception::FromCode(Net::kErrTimedOut);
-            }
-            received = m_socket.Receive(buffer + filled, kHeaderLimit - filled);
-        } catch (const socket_exception&) {
-            if (filled == 0) {
-                return -1; // nothing of a request arrived: the connection ends quietly
-            }
-            throw;
+        const int64_t remaining = deadline - clock.NowMs();
+        if (remaining <= 0 ||
+            !m_socket.WaitReadable(static_cast<int>(std::min<int64_t>(remaining, INT32_MAX)))) {
+            throw socket_exception::FromCode(Net::kErrTimedOut);
         }
+        const int received = m_socket.Receive(buffer + filled, kHeaderLimit - filled);
         filled += static_cast<size_t>(received);
         end = FindHeaderEnd(buffer, filled, static_cast<size_t>(received));
     }
@@ -158,6 +200,7 @@ bool RequestParserThread::ParseRequest(HttpRequest& request) {
     RequestHead head;
     ParseRequestHead(std::string_view(buffer, static_cast<size_t>(end)), head);
     request.m_method = MethodNumber(head.methodWord);
+    request.m_head = head.methodWord == "HEAD";
     request.m_methodWord = std::move(head.methodWord);
     request.m_uri = std::move(head.uri);
     request.m_version = std::move(head.version);
@@ -166,16 +209,15 @@ bool RequestParserThread::ParseRequest(HttpRequest& request) {
     ParseQueryString(request.m_uri, request.m_query);
     request.Log(LOG_DEBUG, "Get Method Parsed.");
     request.ParseAuthorization();
+    request.SetExpectsContinue(ExpectsContinue(request.m_headers, request.m_version));
 
     m_reusable = true;
+    const int64_t length = CheckBodyFraming(request, head.repeatedNames);
     if (request.m_method == kHttpPost) {
-        ParsePostBody(request, std::move(leftover));
+        ParsePostBody(request, std::move(leftover), length);
         return true;
     }
-    const std::string* length = FindField(request.m_headers, "CONTENT-LENGTH");
-    bool declaresBody = (length != nullptr && DecimalLength(*length) > 0) ||
-                        FindField(request.m_headers, "TRANSFER-ENCODING") != nullptr;
-    if (declaresBody) {
+    if (length > 0) {
         m_reusable = false; // a body nobody reads would be taken for the next request
     } else {
         m_leftover = leftover.substr(2); // a request the client sent ahead of this one's answer
@@ -183,19 +225,46 @@ bool RequestParserThread::ParseRequest(HttpRequest& request) {
     return true;
 }
 
-void RequestParserThread::ParsePostBody(HttpRequest& request, std::string leftover) {
+void RequestParserThread::Refuse(HttpRequest& request, int code, const char* reason, const char* why) {
+    m_reusable = false;
+    request.BeginResponse(code, reason);
+    request.EndResponse();
+    request.Flush();
+    throw std::runtime_error(std::string("Illegal request: ") + why);
+}
+
+int64_t RequestParserThread::CheckBodyFraming(HttpRequest& request,
+                                              const std::vector<std::string>& repeated) {
+    // Where the body ends must be beyond doubt: a proxy in front that reads the length another way would
+    // take part of the body for a request of its own (or a request for part of a body). Such requests
+    // are refused and their connection closed.
+    if (FindField(request.m_headers, "TRANSFER-ENCODING") != nullptr) {
+        Refuse(request, 501, "Not Implemented", "transfer coding");
+    }
+    const std::string* text = FindField(request.m_headers, "CONTENT-LENGTH");
+    if (text == nullptr) {
+        return -1;
+    }
+    int64_t length = 0;
+    if (std::find(repeated.begin(), repeated.end(), "CONTENT-LENGTH") != repeated.end() ||
+        !ParseContentLength(*text, length)) {
+        Refuse(request, 400, "Bad Request", "bad Content-Length");
+    }
+    return length;
+}
+
+void RequestParserThread::ParsePostBody(HttpRequest& request, std::string leftover, int64_t length) {
     const std::string* type = FindField(request.m_headers, "CONTENT-TYPE");
-    const std::string* length = FindField(request.m_headers, "CONTENT-LENGTH");
     if (type != nullptr && type->find("multipart") != std::string::npos) {
-        int64_t bodyLength = length != nullptr ? ParseInt64(*length) : 0;
-        size_t taken = request.SetupMultipart(GetMultipartBoundary(*type), leftover, bodyLength);
+        size_t taken =
+            request.SetupMultipart(GetMultipartBoundary(*type), leftover, std::max<int64_t>(length, 0));
         m_leftover = leftover.substr(taken);
-        if (length == nullptr) {
+        if (length < 0) {
             m_reusable = false;
         }
         return;
     }
-    if (length == nullptr) {
+    if (length < 0) {
         // Without a length the body is what came with the header block.
         m_reusable = false;
         std::string body = leftover.size() > 2 ? leftover.substr(2) : std::string();
@@ -204,37 +273,27 @@ void RequestParserThread::ParsePostBody(HttpRequest& request, std::string leftov
         }
         ParseFormBody(body, request.m_form);
     } else {
-        ReadFormBody(request, std::move(leftover), DecimalLength(*length));
+        KeepFormBody(request, std::move(leftover), length);
     }
     request.Log(LOG_DEBUG, "POST Method Parsed.");
 }
 
-void RequestParserThread::ReadFormBody(HttpRequest& request, std::string held, int64_t length) {
+void RequestParserThread::KeepFormBody(HttpRequest& request, const std::string& leftover, int64_t length) {
     if (length > kMaxFormBody) {
-        m_reusable = false;
-        request.BeginResponse(413, "Request Entity Too Large");
-        request.EndResponse();
-        request.Flush();
-        throw std::runtime_error("Illegal request: form body too large");
+        Refuse(request, 413, "Request Entity Too Large", "form body too large");
     }
     const size_t need = static_cast<size_t>(length) + 2; // the kept "\r\n" comes first
-    if (held.size() > need) {
-        m_leftover = held.substr(need);
-        held.resize(need);
+    const size_t held = std::min(need, leftover.size());
+    m_leftover = leftover.substr(held);
+    std::string body = leftover.substr(2, held - 2);
+    if (held == need) {
+        // It all came with the header block (no more than the header's buffer): nothing is left to wait for.
+        request.m_reporter.AddTransferredBytes(kDirectionUpload, body.size());
+        ParseFormBody(body, request.m_form);
+        return;
     }
-    if (held.size() > 2) {
-        request.m_reporter.AddTransferredBytes(kDirectionUpload, held.size() - 2);
-    }
-    held.reserve(need);
-    while (held.size() < need) {
-        size_t before = held.size();
-        size_t wanted = std::min(need - before, kFormReceiveChunk);
-        held.resize(before + wanted);
-        int n = m_socket.Receive(held.data() + before, wanted);
-        held.resize(before + static_cast<size_t>(n));
-        request.m_reporter.AddTransferredBytes(kDirectionUpload, static_cast<uint64_t>(n));
-    }
-    ParseFormBody(std::string_view(held).substr(std::min<size_t>(2, held.size())), request.m_form);
+    // The rest is read when the handler asks for it, once it has decided to serve the request.
+    request.SetPendingForm(std::move(body), length);
 }
 
 } // namespace Vuxo

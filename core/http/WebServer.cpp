@@ -1,15 +1,33 @@
 #include "core/http/WebServer.h"
 
 #include "core/log/Trace.h"
+#include "core/transfer/Clock.h"
 #include "core/transfer/TransferStatusAggregator.h"
 
+#include <algorithm>
 #include <chrono>
+#include <string_view>
 
 namespace Vuxo {
 
 namespace {
 
 constexpr std::chrono::milliseconds kAcceptRetryPause{10};
+
+constexpr std::string_view kTooManyPending = "HTTP/1.1 503 Service Unavailable\r\n"
+                                             "Content-Type: text/plain\r\n"
+                                             "Content-Length: 40\r\n"
+                                             "Connection:close\r\n\r\n"
+                                             "Too many connections from this address.\n";
+
+// Answers a connection that is not taken without a thread of its own, and closes it. Never waits.
+void RefuseConnection(TCPSocket& socket) {
+    socket.SetNonBlocking(true);
+    socket.SendRaw(kTooManyPending.data(), kTooManyPending.size(), 0);
+    char discard[4096];
+    socket.ReceiveRaw(discard, sizeof discard, 0); // a request already here would turn the close into a reset
+    socket.Close();
+}
 
 // Listens on `port`; false for a port outside 0 to 65535. Non-blocking: a connection that vanishes between
 // poll and accept must not block the accept thread.
@@ -118,7 +136,9 @@ void WebServer::Interrupt() {
 
 int WebServer::Run() {
     while (!GetStopEvent().IsSet()) {
-        switch (Net::WaitReadable(m_listener.GetHandle(), m_wakeup.GetHandle(), -1)) {
+        // While crowded, idle connections are looked at a few times per idle time-out.
+        const int wait = IsCrowded() ? std::max(m_limits.crowdedIdleMs / 4, 10) : -1;
+        switch (Net::WaitReadable(m_listener.GetHandle(), m_wakeup.GetHandle(), wait)) {
         case Net::WaitResult::Woken:
             m_wakeup.Clear(); // a stop (checked above) or a finished connection (reaped below)
             break;
@@ -132,6 +152,7 @@ int WebServer::Run() {
             break;
         }
         CleanupDeadThreads();
+        EndIdleConnectionsWhenCrowded();
         Trace(LOG_DEBUG, "thread count: %d", static_cast<int>(m_threads.size()));
     }
     return 0;
@@ -139,9 +160,15 @@ int WebServer::Run() {
 
 void WebServer::AcceptConnection() {
     TCPSocket child;
-    if (m_listener.Accept(child)) {
+    uint32_t peer = 0;
+    if (m_listener.Accept(child, &peer)) {
         Trace(LOG_DEBUG, "server.Accept(child) succeeded");
-        StartNewThread(child.Detach());
+        if (!AdmitPending(peer)) {
+            Trace(LOG_DEBUG, "server.Accept(child) refused: too many connections without a request");
+            RefuseConnection(child);
+            return;
+        }
+        StartNewThread(child.Detach(), peer);
         return;
     }
     if (Net::LastError() == Net::kErrWouldBlock) {
@@ -155,20 +182,23 @@ std::unique_ptr<RequestParserThread> WebServer::CreateConnectionThread() {
     return std::make_unique<RequestParserThread>();
 }
 
-void WebServer::StartNewThread(Net::Handle handle) {
+void WebServer::StartNewThread(Net::Handle handle, uint32_t peer) {
     std::unique_ptr<RequestParserThread> thread;
     try {
         thread = CreateConnectionThread();
     } catch (const std::exception&) {
         Net::CloseHandle(handle);
+        ReleasePending(peer);
         Trace(LOG_ERROR, "Exception: %s", "cannot make a connection thread");
         return;
     }
     Trace(LOG_DEBUG, "StartNewThread()");
     thread->SetTimeouts(m_timeouts);
     thread->SetFinishedCallback([this] { m_wakeup.Signal(); });
+    thread->SetFirstRequestCallback([this, peer] { ReleasePending(peer); });
     if (!thread->Init(handle, m_handler.load(), m_aggregator.load())) {
         // No thread: the socket closes with the object, and accepting goes on.
+        ReleasePending(peer);
         Trace(LOG_ERROR, "Exception: %s", "cannot start a connection thread");
         return;
     }
@@ -184,6 +214,49 @@ void WebServer::CleanupDeadThreads() {
         } else {
             ++it;
         }
+    }
+}
+
+bool WebServer::AdmitPending(uint32_t peer) {
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    int& count = m_pendingByAddress[peer];
+    if (count >= m_limits.pendingPerAddress) {
+        if (count == 0) {
+            m_pendingByAddress.erase(peer);
+        }
+        return false;
+    }
+    ++count;
+    return true;
+}
+
+void WebServer::ReleasePending(uint32_t peer) {
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    auto it = m_pendingByAddress.find(peer);
+    if (it != m_pendingByAddress.end() && --it->second <= 0) {
+        m_pendingByAddress.erase(it);
+    }
+}
+
+bool WebServer::IsCrowded() const {
+    return static_cast<int64_t>(m_threads.size()) >= m_limits.crowdedConnections;
+}
+
+void WebServer::EndIdleConnectionsWhenCrowded() {
+    if (!IsCrowded()) {
+        return;
+    }
+    const int64_t now = m_aggregator.load()->GetClock().NowMs();
+    if (now - m_lastIdleSweepMs < std::max(m_limits.crowdedIdleMs / 4, 10)) {
+        return;
+    }
+    m_lastIdleSweepMs = now;
+    int ended = 0;
+    for (auto& thread : m_threads) {
+        ended += thread->EndIfIdleSince(now - m_limits.crowdedIdleMs) ? 1 : 0;
+    }
+    if (ended > 0) {
+        Trace(LOG_DEBUG, "crowded: %d idle connections ended", ended);
     }
 }
 

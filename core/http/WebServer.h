@@ -1,10 +1,13 @@
 // The HTTP listener: one listening socket, one accept thread, and one RequestParserThread per accepted
-// connection, each handing its requests to the installed handler. No pool and no connection cap here; the
-// service sets its limits in its handler.
+// connection, each handing its requests to the installed handler. No pool; the service sets its limits on
+// requests in its handler. Here only clients that hold connections without sending requests are held
+// back (ConnectionLimits), so that they cannot take every thread and descriptor.
 // Start, ChangePort, Stop and the setters are called by the owner (the server object, on the GUI thread),
 // never concurrently with each other. The accept thread owns the listener and the list of connection
 // threads while it runs; the owner touches them only after stopping it. Handler and aggregator are read by
 // the accept thread for each new connection (atomics); connections keep the pair they were accepted with.
+// The count of connections still waiting for their first request, per address, is shared with the
+// connection threads under its own mutex (taken once per connection).
 #pragma once
 
 #include "core/http/HttpRequestHandler.h"
@@ -14,12 +17,25 @@
 #include "core/thread/AThread.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace Vuxo {
 
 class TransferStatusAggregator;
+
+struct ConnectionLimits {
+    // Connections one address may hold open before their first request; more are answered 503 at once
+    // and closed.
+    int pendingPerAddress = 64;
+    // From this many open connections on the server is crowded, and a connection that has waited
+    // crowdedIdleMs for a request without receiving a byte of one is ended.
+    int crowdedConnections = 512;
+    int crowdedIdleMs = 5000;
+};
 
 class WebServer : public AThread {
 public:
@@ -31,6 +47,7 @@ public:
     void SetAggregator(TransferStatusAggregator* aggregator);
     // Time-outs of the connections; call before Start.
     void SetTimeouts(const ConnectionTimeouts& timeouts) { m_timeouts = timeouts; }
+    void SetLimits(const ConnectionLimits& limits) { m_limits = limits; }
 
     // Listens on the port (0: a free port of the system's choice) and starts accepting. A running server is
     // stopped first. False when the port is outside 0-65535 or cannot be listened on (port then -1).
@@ -51,8 +68,13 @@ protected:
 
 private:
     void AcceptConnection();
-    void StartNewThread(Net::Handle handle);
+    void StartNewThread(Net::Handle handle, uint32_t peer);
     void CleanupDeadThreads();
+    // Counts a connection of `peer` that waits for its first request; false when it has too many.
+    bool AdmitPending(uint32_t peer);
+    void ReleasePending(uint32_t peer);
+    bool IsCrowded() const;
+    void EndIdleConnectionsWhenCrowded();
     void StopAcceptThread();
     bool StartAcceptThread();
     // Publishes the listener's port and starts accepting on it; on failure the listener is closed.
@@ -64,6 +86,10 @@ private:
     TCPServerSocket m_listener;
     std::atomic<int> m_port{-1};
     ConnectionTimeouts m_timeouts;
+    ConnectionLimits m_limits;
+    int64_t m_lastIdleSweepMs = 0;
+    std::mutex m_pendingMutex;
+    std::unordered_map<uint32_t, int> m_pendingByAddress;
     // Wakes the accept thread: to stop, or because a connection thread finished.
     Net::WakeupSignal m_wakeup;
 };

@@ -16,6 +16,24 @@ std::string TrimmedCopy(std::string_view text) {
     return copy;
 }
 
+// Decimal digits, blanks around them allowed; a number too large for 64 bits saturates (a last byte far
+// past the end is still a last byte past the end).
+bool ParseNumber(std::string_view text, int64_t& value) {
+    const std::string digits = TrimmedCopy(text);
+    if (digits.empty()) {
+        return false;
+    }
+    value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        const int digit = c - '0';
+        value = value > (INT64_MAX - digit) / 10 ? INT64_MAX : value * 10 + digit;
+    }
+    return true;
+}
+
 bool IsPositional(const ByteRangeSpec& spec) {
     return spec.kind != ByteRangeSpec::kSuffix;
 }
@@ -35,19 +53,21 @@ bool ByteRangeSpec::Parse(std::string_view text) {
     if (dash == std::string_view::npos) {
         return false;
     }
-    if (dash == 0) {
+    const std::string_view after = text.substr(dash + 1);
+    if (TrimmedCopy(text.substr(0, dash)).empty()) {
         kind = kSuffix;
-        first = ParseInt64(text);
-    } else {
-        first = ParseInt64(text.substr(0, dash));
-        if (dash + 1 == text.size()) {
-            kind = kOpen;
-        } else {
-            kind = kClosed;
-            last = ParseInt64(text.substr(dash));
-        }
+        return ParseNumber(after, first);
     }
-    return true;
+    if (!ParseNumber(text.substr(0, dash), first)) {
+        return false;
+    }
+    if (TrimmedCopy(after).empty()) {
+        kind = kOpen;
+        return true;
+    }
+    kind = kClosed;
+    // A range that ends before it begins makes the whole header invalid.
+    return ParseNumber(after, last) && last >= first;
 }
 
 RangeHeader::RangeHeader() : m_ranges(1) {}
@@ -80,20 +100,27 @@ bool RangeHeader::Resolve(int64_t entityLength) {
     if (m_resolved || entityLength < 0 || m_ranges.empty()) {
         return false; // no range left (a header that failed to parse) is nothing to serve
     }
-    std::vector<ByteRangeSpec> resolved = m_ranges;
-    for (ByteRangeSpec& spec : resolved) {
-        if (spec.kind != ByteRangeSpec::kClosed) {
-            spec.last = entityLength - 1;
-            if (spec.kind == ByteRangeSpec::kSuffix) {
-                spec.first = entityLength - spec.first; // both non-negative: cannot overflow
+    std::vector<ByteRangeSpec> resolved;
+    for (ByteRangeSpec spec : m_ranges) {
+        if (spec.kind == ByteRangeSpec::kSuffix) {
+            if (spec.first == 0) {
+                continue; // the last 0 bytes: nothing
             }
-            spec.kind = ByteRangeSpec::kClosed;
+            // A suffix longer than the entity is the whole entity. Both non-negative: cannot overflow.
+            spec.first = std::max<int64_t>(entityLength - spec.first, 0);
         }
-        // A suffix longer than the entity, an end at or beyond it (never clamped), or a first byte after
-        // the last (a negative length) cannot be served.
-        if (spec.first < 0 || spec.last >= entityLength || spec.first > spec.last) {
-            return false;
+        // An end past the entity's end is its end.
+        spec.last =
+            spec.kind == ByteRangeSpec::kClosed ? std::min(spec.last, entityLength - 1) : entityLength - 1;
+        spec.kind = ByteRangeSpec::kClosed;
+        // A range that starts at or past the end (every range of an empty entity) cannot be served; the
+        // others still are.
+        if (spec.first < entityLength && spec.first <= spec.last) {
+            resolved.push_back(spec);
         }
+    }
+    if (resolved.empty()) {
+        return false;
     }
     m_ranges = std::move(resolved);
     m_entityLength = entityLength;

@@ -21,8 +21,9 @@ struct ByteRangeSpec {
     int64_t first = 0;
     int64_t last = 0; // meaningful for kClosed only until resolved
 
-    // Reads one spec. False when the text has no '-'. Numbers are read leniently (ParseInt64): blanks
-    // and other non-digits before them are skipped, a missing number is 0, a huge one saturates.
+    // Reads one spec: "first-last", "first-" or "-n", blanks around the numbers allowed. False for
+    // anything else (a sign, a non-digit, a missing number) and for a last byte before the first.
+    // A number too large for 64 bits saturates.
     bool Parse(std::string_view text);
 
     // A closed range that ends before it begins ("500-100"); such a range can never be served.
@@ -39,10 +40,9 @@ public:
     bool Parse(std::string_view value);
 
     // Turns every range into absolute positions within an entity of `entityLength` bytes, then sorts and
-    // merges them. False (and still unresolved) when already resolved, when there is no range at all, or
-    // when any range cannot be served:
-    // a suffix longer than the entity, an end at or past the entity's end, or a first byte after the last
-    // (which includes every range of an empty entity and the suffix "-0").
+    // merges them: an end past the entity's end becomes its end, a suffix longer than the entity the whole
+    // entity, and a range that starts at or past the end (every range of an empty entity, the suffix "-0")
+    // is dropped. False (and still unresolved) when already resolved or when no range is left to serve.
     bool Resolve(int64_t entityLength);
 
     // Sorts (positional ranges by first, then suffixes longest first) and merges overlapping or touching

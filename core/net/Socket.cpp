@@ -26,6 +26,7 @@ int MapTimeout(Net::Handle handle, int code) {
 
 void SocketStartup() {
     Net::IgnoreBrokenPipe();
+    Net::RaiseDescriptorLimit();
 }
 
 bool SetNonBlocking(Net::Handle handle, bool on) {
@@ -103,6 +104,11 @@ bool TCPSocket::Create() {
     }
     Net::SetNoDelay(m_handle);
     return true;
+}
+
+bool TCPSocket::BindLocal(const std::string& dottedAddress) {
+    auto address = Net::ParseDotted(dottedAddress);
+    return IsValid() && address && Net::Bind(m_handle, *address, 0) == 0;
 }
 
 bool TCPSocket::ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
@@ -272,10 +278,14 @@ bool TCPServerSocket::Listen(uint16_t port) {
     return true;
 }
 
-bool TCPServerSocket::Accept(TCPSocket& child) {
-    Net::Handle h = Net::Accept(m_handle);
+bool TCPServerSocket::Accept(TCPSocket& child, uint32_t* peerAddress) {
+    Net::IPv4Endpoint peer;
+    Net::Handle h = Net::Accept(m_handle, peerAddress != nullptr ? &peer : nullptr);
     if (h == Net::kNoHandle) {
         return false;
+    }
+    if (peerAddress != nullptr) {
+        *peerAddress = peer.address;
     }
     child.Attach(h);
     Net::SetNoDelay(h);

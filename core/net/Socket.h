@@ -13,7 +13,8 @@
 
 namespace Vuxo {
 
-// Prepares the process for sockets (SIGPIPE ignored). Every web server and outgoing connection calls it.
+// Prepares the process for sockets (SIGPIPE ignored, the soft descriptor limit raised to the hard one).
+// Every web server and outgoing connection calls it.
 void SocketStartup();
 
 // Switches a raw descriptor to non-blocking mode (or back).
@@ -60,6 +61,8 @@ public:
     ~TCPSocket() override;
 
     bool Create();
+    // Makes the connection leave from this dotted local address (call after Create, before Connect).
+    bool BindLocal(const std::string& dottedAddress);
     // "host", "host:port" (blanks and line ends around it are ignored). Ports outside 1-65535 are refused.
     bool Connect(std::string_view hostText, uint16_t defaultPort);
     // The same, giving up after `timeoutMs` or when `wake` becomes readable (see Net::ConnectWithin).
@@ -113,8 +116,9 @@ public:
 
     // Listens on INADDR_ANY:port (0: a free port of the system's choice), with SO_REUSEADDR.
     bool Listen(uint16_t port);
-    // On success the child holds the new connection.
-    bool Accept(TCPSocket& child);
+    // On success the child holds the new connection; `peerAddress`, when given, receives the client's
+    // IPv4 address (network byte order).
+    bool Accept(TCPSocket& child, uint32_t* peerAddress = nullptr);
     // Closes every connection still waiting in the backlog, then the listener.
     void Close() override;
     // The port actually listened on; -1 without a listener.

@@ -4,6 +4,7 @@
 #include "plugin/sdk/PluginModule.h"
 #include "plugin/sdk/SelectionLines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Vuxo {
@@ -74,7 +75,13 @@ std::string CorvantaRequestProcessor::GetHost() {
     if (const char* header = GetHeader("HOST"); header != nullptr) {
         std::string host = header;
         Trim(host, " \t\r\n");
-        return host;
+        // A host name is printable ASCII; anything else (a control character that would start a new
+        // playlist line, a blank, raw bytes) is no host, and the server's own address is used instead.
+        const bool printable = !host.empty() && std::all_of(host.begin(), host.end(),
+                                                            [](char c) { return c > ' ' && c < '\x7F'; });
+        if (printable) {
+            return host;
+        }
     }
     const HostApi& host = GetHostTable();
     const char* name = host.GetServerHost != nullptr ? host.GetServerHost(m_context) : nullptr;

@@ -123,6 +123,13 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
     const std::string action = GetMapValue(query, "action");
     const std::string& path = request.GetPath();
 
+    // Only GET, HEAD (GET without the body) and POST mean anything here; serving another method as a GET
+    // would tell a client that its DELETE or PUT was carried out.
+    if (request.GetMethod() == kHttpOtherMethod && !request.IsHead()) {
+        SendStatusPage(request, m_server, 501, "Not Implemented", Tr("구현되지 않았음"));
+        return;
+    }
+
     // A path that is not UTF-8, or holds a NUL, names nothing: it could only be a trick to slip "/",
     // "." or a terminator past the checks below.
     if (!IsAcceptablePathText(path)) {
@@ -134,7 +141,7 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
         SendRedirect(request, "/" + requestPath.GetCanonical());
         return;
     }
-    if (request.GetMethod() == kHttpGet && path.empty() && query.size() == 1 &&
+    if ((request.GetMethod() == kHttpGet || request.IsHead()) && path.empty() && query.size() == 1 &&
         query.count("identify") != 0) {
         IdentificationRequestProcessor().Process(request);
         return;
@@ -171,6 +178,11 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
         return;
     }
 
+    // The rights on a share come from the header; only the root's selection needs the form body, so only
+    // then is it read before the rights are known.
+    if (path.empty() && !ReceiveForm(request)) {
+        return;
+    }
     AuthoritySet rights;
     std::string localPath;
     if (!ComputeRights(request, loginId, rights, localPath)) {
@@ -184,7 +196,9 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
         // plug-in host: a plug-in run holds a connection-count token like a download
         CounterToken token;
         m_server.GetConnectionCountLimitManager().Acquire(token, request.GetRemoteAddress());
-        PluginRequestProcessor(m_server).Process(request, &rights);
+        if (ReceiveForm(request)) {
+            PluginRequestProcessor(m_server).Process(request, &rights);
+        }
         return;
     }
     if (path.empty()) {
@@ -213,6 +227,14 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
         return;
     }
     ServeEntry(request, localPath, rights);
+}
+
+bool QuilloHttpRequestHandler::ReceiveForm(HttpRequest& request) const {
+    if (request.ReceiveForm()) {
+        return true;
+    }
+    SendStatusPage(request, m_server, 503, "Service Unavailable", Tr("사용자 수가 너무 많음"));
+    return false;
 }
 
 bool QuilloHttpRequestHandler::ComputeRights(HttpRequest& request, const std::string& loginId,
@@ -306,9 +328,10 @@ void QuilloHttpRequestHandler::ServeFile(HttpRequest& request, const std::string
     }
     RangeHeader range;
     std::string rangeValue;
-    const bool hasRange = FindMapValue(request.GetHeaders(), "RANGE", rangeValue);
+    // A Range header that is not valid is ignored: the whole file is a valid answer to any of them.
+    const bool hasRange = FindMapValue(request.GetHeaders(), "RANGE", rangeValue) && range.Parse(rangeValue);
     if (hasRange) {
-        if (!range.Parse(rangeValue) || range.GetRangeCount() == 0 || !range.Resolve(size)) {
+        if (range.GetRangeCount() == 0 || !range.Resolve(size)) {
             SendStatusPage(request, m_server, RangeHeader::GetNotSatisfiableStatus(),
                            RangeHeader::GetNotSatisfiableReason(), Tr("잘못된 부분 요청"));
             return;

@@ -35,6 +35,8 @@ public:
 
 private:
     void Dispatch(HttpRequest& request);
+    // Reads the request's form body; false when it was refused for now (answered 503).
+    bool ReceiveForm(HttpRequest& request) const;
     // The rights of the request, and the local path of a path below the root ("" at the root). False
     // when the request was answered while computing them.
     bool ComputeRights(HttpRequest& request, const std::string& loginId, AuthoritySet& rights,

@@ -159,6 +159,29 @@ TEST_F(UploadTest, UploadingNeedsTheUploadRight) {
     EXPECT_EQ(ReadFile(pub + "/x.txt"), "x");
 }
 
+TEST_F(UploadTest, AClientWaitingForContinueSendsItsFileOnlyWhenItWillBeTaken) {
+    ASSERT_TRUE(fixture.SetRights(".anonymous", "pub", "LD"));
+    ASSERT_TRUE(fixture.AddUser("alice", "wonder"));
+    ASSERT_TRUE(fixture.SetRights("alice", "pub", "LDU"));
+    ASSERT_TRUE(fixture.Start());
+    const std::string body = MultipartBody(kBoundary, {{"uploadfile", "big.bin", std::string(500000, 'b')}});
+    const std::string expect = "Expect: 100-continue\r\n";
+    // Refused: the final answer comes at once, without the body being waited for or read.
+    TestHttpClient refused(Port());
+    refused.Send(UploadHead("/pub/?key=k", kBoundary, static_cast<int64_t>(body.size()), expect));
+    EXPECT_EQ(refused.ReadResponse().status, 401);
+    EXPECT_TRUE(refused.ServerClosed());
+    // Taken: "100 Continue" first, then the body, then the answer.
+    TestHttpClient taken(Port());
+    taken.Send(UploadHead("/pub/?key=k", kBoundary, static_cast<int64_t>(body.size()),
+                          expect + BasicAuthorization("alice", "wonder")));
+    const HttpResponse goOn = taken.ReadResponse(false);
+    EXPECT_EQ(goOn.headerBlock, "HTTP/1.1 100 Continue");
+    taken.Send(body);
+    EXPECT_EQ(taken.ReadResponse().body, "OK");
+    EXPECT_EQ(ReadFile(pub + "/big.bin"), std::string(500000, 'b'));
+}
+
 // Sends all of an upload but its last `held` bytes; returns the rest.
 std::string SendAllBut(TestHttpClient& client, const std::string& target, const std::string& content,
                        size_t held) {

@@ -124,9 +124,18 @@ TEST_F(Playlists, M3uLinesCannotBeSplitByControlCharacters) {
     FakeRequest request = MakeRequest("s", share.Path(), "s/", "bad%0Aname%0D.mp3\ntab%09bell%07.mp3\n");
     request.headers["HOST"] = "host\x01:80";
     m3u.Run(request);
+    // A Host header that is no host name gives way to the server's own address.
     EXPECT_EQ(request.response.body, "#EXTM3U\n"
-                                     "#EXTINF:-1,bad_name_.mp3\nhttp://host_:80/s/bad%0aname%0d.mp3\n"
-                                     "#EXTINF:-1,tab_bell_.mp3\nhttp://host_:80/s/tab%09bell%07.mp3\n");
+                                     "#EXTINF:-1,bad_name_.mp3\nhttp://192.0.2.7:8080/s/bad%0aname%0d.mp3\n"
+                                     "#EXTINF:-1,tab_bell_.mp3\nhttp://192.0.2.7:8080/s/tab%09bell%07.mp3\n");
+    for (const char* host : {"a\rb:80", "a\x7F:80", "a\xC2\x85#EXTINF:-1,x:80", "a b:80", ""}) {
+        SCOPED_TRACE(host);
+        FakeRequest other = MakeRequest("s", share.Path(), "s/", "tab%09bell%07.mp3\n");
+        other.headers["HOST"] = host;
+        m3u.Run(other);
+        EXPECT_EQ(other.response.body,
+                  "#EXTM3U\n#EXTINF:-1,tab_bell_.mp3\nhttp://192.0.2.7:8080/s/tab%09bell%07.mp3\n");
+    }
 }
 
 TEST_F(Playlists, TheWalkStopsAtTheFirstFailedWrite) {

@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -107,6 +108,17 @@ void IgnoreBrokenPipe() {
     std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
 }
 
+void RaiseDescriptorLimit() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &limit); // nothing is lost when it fails: the old limit stays
+        }
+    });
+}
+
 int ErrorFromErrno(int err) {
     if (err == EWOULDBLOCK) {
         return kErrWouldBlock;
@@ -172,7 +184,11 @@ bool SetSendTimeout(Handle handle, int milliseconds) {
 }
 
 int BindAny(Handle handle, uint16_t port) {
-    sockaddr_in sa = MakeAddress(htonl(INADDR_ANY), port);
+    return Bind(handle, htonl(INADDR_ANY), port);
+}
+
+int Bind(Handle handle, uint32_t address, uint16_t port) {
+    sockaddr_in sa = MakeAddress(address, port);
     return ::bind(handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : -1;
 }
 
@@ -180,10 +196,15 @@ bool Listen(Handle handle) {
     return ::listen(handle, SOMAXCONN) == 0;
 }
 
-Handle Accept(Handle listener) {
+Handle Accept(Handle listener, IPv4Endpoint* peer) {
     for (;;) {
-        Handle h = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        sockaddr_in sa{};
+        socklen_t length = sizeof sa;
+        Handle h = ::accept4(listener, reinterpret_cast<sockaddr*>(&sa), &length, SOCK_CLOEXEC);
         if (h >= 0 || errno != EINTR) {
+            if (h >= 0 && peer != nullptr) {
+                *peer = EndpointOf(sa, length).value_or(IPv4Endpoint{});
+            }
             return h < 0 ? kNoHandle : h;
         }
     }

@@ -37,6 +37,9 @@ enum ErrorCode : int {
 
 // Ignores SIGPIPE process-wide (once; later calls do nothing).
 void IgnoreBrokenPipe();
+// Raises the process's soft limit of open descriptors to its hard limit (once), so that a server with many
+// connections runs out of memory for threads before it runs out of descriptors.
+void RaiseDescriptorLimit();
 
 // errno of the last failed call, as a socket error code.
 int LastError();
@@ -58,9 +61,13 @@ bool SetSendTimeout(Handle handle, int milliseconds);
 
 // Binds to INADDR_ANY:port (host byte order). 0 on success, -1 on failure.
 int BindAny(Handle handle, uint16_t port);
+// Binds to address:port (address in network byte order). 0 on success, -1 on failure.
+int Bind(Handle handle, uint32_t address, uint16_t port);
 bool Listen(Handle handle);
-// accept4 with close-on-exec; kNoHandle on failure (errno kept for LastError).
-Handle Accept(Handle listener);
+struct IPv4Endpoint;
+// accept4 with close-on-exec; kNoHandle on failure (errno kept for LastError). `peer`, when given, receives
+// the client's address.
+Handle Accept(Handle listener, IPv4Endpoint* peer = nullptr);
 // address: IPv4 in network byte order; port in host byte order.
 bool Connect(Handle handle, uint32_t address, uint16_t port);
 // Connect that gives up once `timeoutMs` passed (negative: never) or `wake` (kNoHandle: none) became

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 namespace Vuxo {
@@ -104,6 +105,88 @@ TEST(WebServer, AConnectionClosedWithoutARequestCallsNoHandlerAndItsThreadIsReap
     EXPECT_EQ(handler.calls.load(), 0);
     s.server.Stop();
     EXPECT_EQ(ThreadCount(), baseline);
+}
+
+// True when the server ends the connection (as opposed to the receive timing out).
+bool ServerEnds(TCPSocket& socket) {
+    char byte;
+    try {
+        socket.Receive(&byte, 1);
+    } catch (const socket_exception& e) {
+        return std::string(e.what()) == "Connection closed";
+    }
+    return false;
+}
+
+TEST(WebServer, IdleConnectionsFromOneAddressShutOutNoOtherAndLeaveNothingBehind) {
+    RunningServer s(OkHandler());
+    const int threads = ThreadCount();
+    const int descriptors = DescriptorCount();
+    const std::string refusal = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\n"
+                                "Content-Length: 40\r\nConnection:close\r\n\r\n"
+                                "Too many connections from this address.\n";
+    // Up to 20,000, as far as this process's descriptors allow (the server closes the ones it refuses).
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const int count = static_cast<int>(std::min<rlim_t>(20000, limit.rlim_cur - descriptors - 500));
+    const int cap = ConnectionLimits().pendingPerAddress;
+    ASSERT_GT(count, 4 * cap);
+    std::vector<TCPSocket> idle(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ASSERT_TRUE(idle[i].Create());
+        ASSERT_TRUE(idle[i].Connect("127.0.0.1", s.Port()));
+        if ((i + 1) % 1000 == 0 || i + 1 == count) {
+            // Past the cap every connection is refused at once; waiting for this one's refusal keeps the
+            // listener's backlog short.
+            idle[i].SetTimeouts(30000, 30000);
+            EXPECT_EQ(ReadUntilClosed(idle[i]), refusal);
+        }
+    }
+    EXPECT_LE(ThreadCount(), threads + cap)
+        << "one thread per connection waiting for a request, at most the cap";
+
+    TCPSocket other;
+    ASSERT_TRUE(other.Create());
+    ASSERT_TRUE(other.BindLocal("127.0.0.2"));
+    ASSERT_TRUE(other.Connect("127.0.0.1", s.Port()));
+    other.SetTimeouts(30000, 30000);
+    SendText(other, kGet);
+    EXPECT_EQ(ReadUntilClosed(other), kOkAnswer);
+    other.Close();
+
+    idle.clear();
+    EXPECT_TRUE(WaitForCount(&ThreadCount, threads));
+    EXPECT_TRUE(WaitForCount(&DescriptorCount, descriptors));
+    EXPECT_EQ(Exchange(s.Port(), kGet), kOkAnswer) << "the address's count went back to zero";
+}
+
+TEST(WebServer, ACrowdedServerEndsIdleConnectionsButNotHeadersThatAreArriving) {
+    WebServer server;
+    server.SetHandler(&OkHandler());
+    ConnectionLimits limits;
+    limits.crowdedConnections = 3;
+    limits.crowdedIdleMs = 200;
+    server.SetLimits(limits); // the header's own time-out stays 60 s
+    ASSERT_TRUE(server.Start(0));
+    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    // Enough connections with a header begun keep the server crowded on their own.
+    std::vector<TCPSocket> arriving(3);
+    for (TCPSocket& socket : arriving) {
+        Connect(socket, port);
+        SendText(socket, "GET / HT");
+    }
+    std::vector<TCPSocket> idle(4);
+    for (TCPSocket& socket : idle) {
+        Connect(socket, port);
+        socket.SetTimeouts(10000, 10000);
+    }
+    for (TCPSocket& socket : idle) {
+        EXPECT_TRUE(ServerEnds(socket));
+    }
+    for (TCPSocket& socket : arriving) {
+        SendText(socket, "TP/1.1\r\n\r\n");
+        EXPECT_EQ(ReadUntilClosed(socket), kOkAnswer);
+    }
 }
 
 TEST(WebServer, StopEndsIdleAndBusyConnectionsAndLeavesNoThread) {

@@ -62,18 +62,23 @@ INSTANTIATE_TEST_SUITE_P(
         // Suffixes: only the longest survives sorting, then it resolves beside the positional ranges.
         ResolveCase{"bytes=-10,-50,-20", 100, {{50, 99}}},
         ResolveCase{"bytes=0-9,-10", 100, {{0, 9}, {90, 99}}}, ResolveCase{"bytes=0-89,-10", 100, {{0, 99}}},
+        // An end past the entity's end is its end; a suffix longer than the entity is all of it; a range
+        // that starts past the end is dropped while others are left.
+        ResolveCase{"bytes=-2000", 1000, {{0, 999}}}, ResolveCase{"bytes=0-1000", 1000, {{0, 999}}},
+        ResolveCase{"bytes=990-5000", 1000, {{990, 999}}}, ResolveCase{"bytes=-5", 3, {{0, 2}}},
+        ResolveCase{"bytes=0-9,2000-3000", 1000, {{0, 9}}}, ResolveCase{"bytes=-0,5-", 10, {{5, 9}}},
         // Unsatisfiable.
-        ResolveCase{"bytes=-2000", 1000, {}}, ResolveCase{"bytes=0-1000", 1000, {}},
         ResolveCase{"bytes=1000-", 1000, {}}, ResolveCase{"bytes=200-", 100, {}},
-        ResolveCase{"bytes=500-100", 1000, {}}, ResolveCase{"bytes=0-600,500-100", 1000, {}},
-        ResolveCase{"bytes=500-,700-600", 1000, {}}, ResolveCase{"bytes=-0", 1000, {}},
+        ResolveCase{"bytes=1000-2000,1500-", 1000, {}}, ResolveCase{"bytes=-0", 1000, {}},
         ResolveCase{"bytes=0-", 0, {}}, ResolveCase{"bytes=-1", 0, {}}, ResolveCase{"bytes=0-0", 0, {}},
         ResolveCase{"bytes=-0", 0, {}},
-        // Huge numbers saturate instead of wrapping into something servable.
-        ResolveCase{"bytes=0-99999999999999999999999999", 1000, {}},
-        ResolveCase{"bytes=-99999999999999999999999999", 1000, {}},
+        // Huge numbers saturate instead of wrapping into something else.
+        ResolveCase{"bytes=0-99999999999999999999999999", 1000, {{0, 999}}},
+        ResolveCase{"bytes=-99999999999999999999999999", 1000, {{0, 999}}},
         ResolveCase{"bytes=99999999999999999999999999-", 1000, {}},
-        ResolveCase{"bytes=0-9223372036854775807,5-6", std::numeric_limits<int64_t>::max(), {}},
+        ResolveCase{"bytes=0-9223372036854775807,5-6",
+                    std::numeric_limits<int64_t>::max(),
+                    {{0, 9223372036854775806}}},
         ResolveCase{"bytes=9223372036854775806-9223372036854775806",
                     std::numeric_limits<int64_t>::max(),
                     {{9223372036854775806, 9223372036854775806}}}));
@@ -84,12 +89,13 @@ TEST(RangeHeaderTest, ResolvesOnceAndOnlyWithRangesAndNamesTheFirstRange) {
     EXPECT_EQ(whole.GetContentRangeValue(), "bytes 0-9/10");
 
     RangeHeader header;
-    ASSERT_TRUE(header.Parse("bytes=0-99,-5000"));
+    ASSERT_TRUE(header.Parse("bytes=2000-2099,5000-"));
     EXPECT_EQ(header.GetContentRangeValue(), "") << "before Resolve";
-    EXPECT_FALSE(header.Resolve(1000)) << "the suffix is longer than the entity";
-    EXPECT_EQ(Spans(header), (std::vector<Span>{{0, 99}, {5000, 0}})) << "a failed Resolve changes nothing";
+    EXPECT_FALSE(header.Resolve(1000)) << "both start past the end";
+    EXPECT_EQ(Spans(header), (std::vector<Span>{{2000, 2099}, {5000, 0}}))
+        << "a failed Resolve changes nothing";
     ASSERT_TRUE(header.Resolve(10000));
-    EXPECT_EQ(header.GetContentRangeValue(), "bytes 0-99/10000");
+    EXPECT_EQ(header.GetContentRangeValue(), "bytes 2000-2099/10000");
     EXPECT_FALSE(header.Resolve(10000)) << "a second Resolve is refused";
 
     RangeHeader none;
@@ -112,16 +118,21 @@ TEST_P(RangeParseFailureTest, KeepsOnlyWhatCameBeforeTheBadPiece) {
     EXPECT_EQ(Spans(header), c.kept) << c.value;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RangeParseFailureTest,
-                         ::testing::Values(ParseFailure{"Bytes=0-1", {}}, ParseFailure{"items=0-1", {}},
-                                           ParseFailure{"bytes 0-1", {}}, ParseFailure{"", {}},
-                                           ParseFailure{"bytes=", {}},
-                                           ParseFailure{"bytes=0-99,abc", {{0, 99}}},
-                                           ParseFailure{"bytes=0-99,,5-6", {{0, 99}}},
-                                           ParseFailure{"bytes=300-399,0-99,", {{300, 399}, {0, 99}}}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, RangeParseFailureTest,
+    ::testing::Values(ParseFailure{"Bytes=0-1", {}}, ParseFailure{"items=0-1", {}},
+                      ParseFailure{"bytes 0-1", {}}, ParseFailure{"", {}}, ParseFailure{"bytes=", {}},
+                      ParseFailure{"bytes=0-99,abc", {{0, 99}}}, ParseFailure{"bytes=0-99,,5-6", {{0, 99}}},
+                      ParseFailure{"bytes=300-399,0-99,", {{300, 399}, {0, 99}}},
+                      // A range that ends before it begins, signs, other digits.
+                      ParseFailure{"bytes=500-100", {}}, ParseFailure{"bytes=0-600,500-100", {{0, 600}}},
+                      ParseFailure{"bytes=a-b", {}}, ParseFailure{"bytes=-", {}},
+                      ParseFailure{"bytes=--5", {}}, ParseFailure{"bytes=+1-2", {}},
+                      ParseFailure{"bytes=0x10-20", {}}, ParseFailure{"bytes=1-2-3", {}},
+                      ParseFailure{"bytes=1 2-3", {}}));
 
-TEST(RangeHeaderTest, ServesWhatParsedBeforeABadPiece) {
-    // The caller ignores Parse's result: "0-99,abc" still serves 0-99.
+TEST(RangeHeaderTest, WhatParsedBeforeABadPieceStays) {
+    // The download ignores such a header; the ranges read before the bad piece are still usable.
     RangeHeader header;
     header.Parse("bytes=0-99,abc");
     ASSERT_TRUE(header.Resolve(1000));
