@@ -1,5 +1,5 @@
 // CRC-32 throughput over the archive writers' 256 KiB blocks: the plug-ins' Crc32Update against zlib's
-// crc32_z called directly (bytes per second).
+// crc32_z, which it used before (bytes per second).
 #include "plugin/sdk/ContentSource.h"
 #include "plugin/sdk/Crc32.h"
 
