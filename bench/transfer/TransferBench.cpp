@@ -1,6 +1,7 @@
 // Cost of reporting one chunk to the program's aggregator while 100 transfers are live, with and
 // without a speed limit (the limit is too high to make anyone pause, so only the bookkeeping is
-// measured), from one thread and from eight at once; and the cost of one re-sharing of a limit.
+// measured), from one thread and from many at once; the whole life of one small request as a
+// connection thread reports it, from up to 64 threads at once; and the cost of one re-sharing of a limit.
 #include "core/transfer/Clock.h"
 #include "core/transfer/GuiTransferStatusAggregator.h"
 #include "core/transfer/TransferStatusReporter.h"
@@ -59,12 +60,35 @@ void ReportChunks(benchmark::State& state, int64_t limit) {
 void BM_ReportWithoutLimit(benchmark::State& state) {
     ReportChunks(state, GuiTransferStatusAggregator::kNoLimit);
 }
-BENCHMARK(BM_ReportWithoutLimit)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(BM_ReportWithoutLimit)->Threads(1)->Threads(8)->Threads(64)->UseRealTime();
 
 void BM_ReportWithLimit(benchmark::State& state) {
     ReportChunks(state, kHighLimit);
 }
-BENCHMARK(BM_ReportWithLimit)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(BM_ReportWithLimit)->Threads(1)->Threads(8)->Threads(64)->UseRealTime();
+
+// One 4 KiB download as the server reports it: the request's texts, its size and start, one chunk, and
+// the record's removal when the request ends. Every thread is one connection.
+void BM_SmallRequestLife(benchmark::State& state) {
+    static GuiTransferStatusAggregator* aggregator = nullptr;
+    if (state.thread_index() == 0) {
+        aggregator = new GuiTransferStatusAggregator(SteadyClock::Instance());
+    }
+    const std::string request = "/share/small/4k.bin";
+    const std::string address = "10.0.0." + std::to_string(state.thread_index() % 25);
+    for (auto _ : state) {
+        TransferStatusReporter reporter(aggregator);
+        reporter.SetRequestTexts(request, address, std::string());
+        reporter.SetTotalSize(kDirectionDownload, 4096);
+        reporter.SetPosition(kDirectionDownload, 0);
+        reporter.AddTransferredBytes(kDirectionDownload, 4096 + 120);
+    }
+    state.SetItemsProcessed(state.iterations());
+    if (state.thread_index() == 0) {
+        delete aggregator;
+    }
+}
+BENCHMARK(BM_SmallRequestLife)->Threads(1)->Threads(8)->Threads(64)->UseRealTime();
 
 // Every report lands in a new re-sharing period, so each one shares the limit among all 100 transfers.
 void BM_ReshareLimit(benchmark::State& state) {

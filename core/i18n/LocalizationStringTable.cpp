@@ -37,9 +37,57 @@ const std::string* LocalizationStringTable::FindTranslation(std::string_view key
     return found == m_translations.end() ? nullptr : found->second;
 }
 
+uint64_t LocalizationStringTable::NewGeneration() {
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1) + 1;
+}
+
+namespace {
+
+// The calling thread's last answers of one table generation, by the address of the asked text. Each
+// entry keeps the text as it was asked (interned, never freed), so a buffer reused for another text
+// misses instead of getting the old answer.
+struct TextACache {
+    static constexpr size_t kSize = 32;
+    struct Entry {
+        const char* address = nullptr;
+        const std::string* text = nullptr;
+        const char* answer = nullptr;
+    };
+    uint64_t generation = 0;
+    Entry entries[kSize];
+
+    Entry& SlotFor(const char* address) {
+        return entries[(reinterpret_cast<uintptr_t>(address) >> 3) % kSize];
+    }
+};
+
+thread_local TextACache t_textACache;
+
+} // namespace
+
 const char* LocalizationStringTable::GetTextA(const char* text) {
+    if (text == nullptr) {
+        ScopedLock lock(m_lock);
+        return LookUpTextA(std::string_view());
+    }
+    TextACache& cache = t_textACache;
+    const uint64_t generation = m_generation.load(std::memory_order_acquire);
+    if (cache.generation != generation) {
+        cache = TextACache{};
+        cache.generation = generation;
+    }
+    TextACache::Entry& entry = cache.SlotFor(text);
+    if (entry.address == text && *entry.text == text) {
+        return entry.answer;
+    }
     ScopedLock lock(m_lock);
-    std::string_view key = TextOf(text);
+    const char* answer = LookUpTextA(text);
+    entry = {text, &Intern(text), answer};
+    return answer;
+}
+
+const char* LocalizationStringTable::LookUpTextA(std::string_view key) {
     if (const std::string* translation = FindTranslation(key)) {
         return translation->c_str();
     }
@@ -81,6 +129,8 @@ std::u16string LocalizationStringTable::GetWString(std::u16string_view key) {
 
 bool LocalizationStringTable::Load(std::istream& body) {
     ScopedLock lock(m_lock);
+    // Whatever the outcome, answers given before may no longer hold.
+    m_generation.store(NewGeneration(), std::memory_order_release);
     m_wideCache.clear();
     m_translations.clear();
     m_refusedKeys.clear();

@@ -7,11 +7,16 @@
 // Every operation holds the table's CriticalSection for its whole run; any thread may call them.
 // The pointers GetTextA/GetTextW give stay valid for the life of the table object, across later
 // loads: every text handed out is kept (once per distinct text) and never freed before the table.
+// GetTextA, which every request asks for its log lines and pages, first looks in a small cache of the
+// calling thread's own (no lock), keyed by the text's address and checked against the text itself; a
+// load gives the table a new generation, which empties every thread's cache at its next lookup.
 #pragma once
 
 #include "core/thread/CriticalSection.h"
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <istream>
 #include <map>
@@ -62,7 +67,13 @@ private:
     const std::string& Intern(std::string_view text);
     const std::u16string& Intern(std::u16string_view text);
     const std::string* FindTranslation(std::string_view key) const;
+    // GetTextA's answer without the cache; under m_lock.
+    const char* LookUpTextA(std::string_view key);
 
+    // Unique across every table of the process, so that a cache never takes one table for another.
+    static uint64_t NewGeneration();
+
+    std::atomic<uint64_t> m_generation{NewGeneration()};
     CriticalSection m_lock;
     std::map<std::string, const std::string*, std::less<>> m_translations;
     // Text -> the UTF-16 answer; emptied by Load.

@@ -27,7 +27,18 @@ GuiTransferStatusAggregator& GuiTransferStatusAggregator::GetInstance() {
 GuiTransferStatusAggregator::GuiTransferStatusAggregator(Clock& clock)
     : m_clock(clock), m_lastNotifyMs(clock.NowMs()) {}
 
-GuiTransferStatusAggregator::~GuiTransferStatusAggregator() = default;
+GuiTransferStatusAggregator::~GuiTransferStatusAggregator() {
+    ScopedLock lock(m_lock);
+    ApplyChanges();
+    for (Node* node : m_live) {
+        delete node;
+    }
+    for (Shard& shard : m_shards) {
+        for (Node* node : shard.spare) {
+            delete node;
+        }
+    }
+}
 
 // ---- records ----------------------------------------------------------------------------------------
 
@@ -38,51 +49,157 @@ int GuiTransferStatusAggregator::FollowingId(int id) {
     return id == -1 ? 1 : id + 1;
 }
 
-int GuiTransferStatusAggregator::NextId() {
-    // An id still held by a long-lived transfer is skipped after a wrap.
-    int id = m_lastId;
-    do {
-        id = FollowingId(id);
-    } while (m_indexById.count(id) != 0);
-    m_lastId = id;
-    return id;
+size_t GuiTransferStatusAggregator::ShardIndexOf(TransferKey key) {
+    // Keys are addresses: the low bits are alignment, so mix the whole word before taking the top bits.
+    const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(mixed >> 58);
 }
 
-TransferRecord& GuiTransferStatusAggregator::FindOrAdd(TransferKey key) {
-    const auto found = m_indexByKey.find(key);
-    if (found != m_indexByKey.end()) {
-        return m_records[found->second];
+namespace {
+
+// The n-th id handed out (from 0): 1 ... INT_MAX, INT_MIN ... -1, then 1 again.
+constexpr uint64_t kIdCycle = 0xFFFFFFFFull; // every int but 0
+
+int IdAt(uint64_t n) {
+    const uint64_t position = n % kIdCycle;
+    if (position < static_cast<uint64_t>(INT_MAX)) {
+        return static_cast<int>(position + 1);
     }
-    const int id = NextId();
-    const int64_t now = m_clock.NowMs();
-    TransferRecord record;
+    return static_cast<int>(static_cast<int64_t>(INT_MIN) + static_cast<int64_t>(position - INT_MAX));
+}
+
+// How many membership changes a thread pushes between its looks at whether the list needs applying, and
+// between the looks at which it waits for its turn.
+constexpr unsigned kChangesBetweenApplies = 16;
+constexpr unsigned kChangesBetweenWaits = 256;
+// Removed nodes kept for reuse in each shard; a burst of connections leaves no more than this behind.
+constexpr size_t kSparesPerShard = 64;
+
+} // namespace
+
+int GuiTransferStatusAggregator::TakeIdAfterWrap(uint64_t n) {
+    for (;; n = m_idsTaken.fetch_add(1)) {
+        // A transfer that still holds the id was added four billion ids ago: its arrival is applied.
+        const int id = IdAt(n);
+        ScopedLock lock(m_lock);
+        ApplyChanges();
+        if (FindById(id) == nullptr) {
+            return id;
+        }
+    }
+}
+
+void GuiTransferStatusAggregator::PushChange(Change& change) {
+    change.next = m_changes.load(std::memory_order_relaxed);
+    while (!m_changes.compare_exchange_weak(change.next, &change, std::memory_order_release,
+                                            std::memory_order_relaxed)) {
+    }
+}
+
+TransferRecord& GuiTransferStatusAggregator::FindOrAdd(Shard& shard, TransferKey key) {
+    auto found = shard.nodes.find(key);
+    if (found != shard.nodes.end()) {
+        return found->second->record;
+    }
+    int id;
+    const uint64_t n = m_idsTaken.fetch_add(1);
+    if (n < kIdCycle) {
+        id = IdAt(n); // the first round: no id is taken yet
+    } else {
+        // After a wrap the id must not be held by a live transfer, which only the shared list knows; its
+        // lock comes before ours, so ours is let go meanwhile (the caller holds it exactly once).
+        shard.lock.Unlock();
+        id = TakeIdAfterWrap(n);
+        shard.lock.Lock();
+        found = shard.nodes.find(key);
+        if (found != shard.nodes.end()) {
+            return found->second->record; // another thread reported the same key meanwhile
+        }
+    }
+    // A node of this shard's spares keeps the storage of its strings and samples.
+    Node* node;
+    if (shard.spare.empty()) {
+        node = new Node;
+    } else {
+        node = shard.spare.back();
+        shard.spare.pop_back();
+    }
+    TransferRecord& record = node->record;
     record.key = key;
     record.id = id;
+    const int64_t now = m_clock.NowMs();
     record.download.startClockMs = now;
     record.upload.startClockMs = now;
-    m_indexByKey.emplace(key, m_records.size());
-    m_indexById.emplace(id, m_records.size());
-    m_records.push_back(std::move(record));
+    shard.nodes.emplace(key, node);
+    // Pushed under the shard lock, so that the removal (also pushed under it) always comes later.
+    node->added.node = node;
+    PushChange(node->added);
+    return record;
+}
+
+void GuiTransferStatusAggregator::ApplyChanges() {
+    Change* change = m_changes.exchange(nullptr, std::memory_order_acquire);
+    // The list holds the most recent first; apply the oldest first. A record that came and went within
+    // the changes taken here was never seen by anyone: it only goes back to its shard's spares.
+    Change* ordered = nullptr;
+    while (change != nullptr) {
+        Change* next = change->next;
+        if (change == &change->node->removed) {
+            change->node->goneAgain = true;
+        }
+        change->next = ordered;
+        ordered = change;
+        change = next;
+    }
+    while (ordered != nullptr) {
+        Change* next = ordered->next;
+        Node* node = ordered->node;
+        if (ordered == &node->added) {
+            if (!node->goneAgain) {
+                AddLive(node);
+            }
+        } else if (node->live) {
+            RemoveLive(node);
+        } else {
+            Recycle(node);
+        }
+        ordered = next;
+    }
+}
+
+void GuiTransferStatusAggregator::ApplyChangesNowAndThen() {
+    thread_local unsigned pushed = 0;
+    ++pushed;
+    if (pushed % kChangesBetweenApplies != 0) {
+        return;
+    }
+    if (pushed % kChangesBetweenWaits == 0) {
+        ScopedLock lock(m_lock);
+        ApplyChanges();
+    } else if (m_lock.TryLock()) {
+        ApplyChanges();
+        m_lock.Unlock();
+    }
+}
+
+void GuiTransferStatusAggregator::AddLive(Node* node) {
+    const int id = node->record.id;
+    node->live = true;
+    node->index = m_live.size();
+    m_live.push_back(node);
     m_addedIds.push_back(id);
     m_unannounced.insert(id);
-    return m_records.back();
 }
 
-TransferRecord* GuiTransferStatusAggregator::FindById(int id) {
-    const auto found = m_indexById.find(id);
-    return found == m_indexById.end() ? nullptr : &m_records[found->second];
-}
-
-void GuiTransferStatusAggregator::RemoveAt(size_t index) {
-    const int id = m_records[index].id;
-    m_indexByKey.erase(m_records[index].key);
-    m_indexById.erase(id);
-    if (index + 1 != m_records.size()) {
-        m_records[index] = std::move(m_records.back());
-        m_indexByKey[m_records[index].key] = index;
-        m_indexById[m_records[index].id] = index;
+void GuiTransferStatusAggregator::RemoveLive(Node* node) {
+    const size_t index = node->index;
+    const int id = node->record.id;
+    node->live = false;
+    if (index + 1 != m_live.size()) {
+        m_live[index] = m_live.back();
+        m_live[index]->index = index;
     }
-    m_records.pop_back();
+    m_live.pop_back();
 
     if (m_unannounced.erase(id) == 0) {
         m_removedIds.push_back(id);
@@ -90,25 +207,63 @@ void GuiTransferStatusAggregator::RemoveAt(size_t index) {
         // Nobody dispatches (no view yet): forget the ids of transfers that are gone.
         std::erase_if(m_addedIds, [this](int added) { return m_unannounced.count(added) == 0; });
     }
+
+    Recycle(node);
+}
+
+void GuiTransferStatusAggregator::Recycle(Node* node) {
+    // Its key left the shard before the removal was pushed: nobody else can reach the node now.
+    Shard& shard = ShardOf(node->record.key);
+    node->record.Reset();
+    node->live = false;
+    node->goneAgain = false;
+    ScopedLock lock(shard.lock);
+    if (shard.spare.size() < kSparesPerShard) {
+        shard.spare.push_back(node);
+    } else {
+        delete node;
+    }
+}
+
+TransferRecord* GuiTransferStatusAggregator::FindById(int id) {
+    // Only the GUI asks by id, and seldom: a walk over the live transfers costs no index to keep.
+    for (Node* node : m_live) {
+        if (node->record.id == id) {
+            return &node->record;
+        }
+    }
+    return nullptr;
 }
 
 size_t GuiTransferStatusAggregator::GetTransferCount() {
     ScopedLock lock(m_lock);
-    return m_records.size();
+    ApplyChanges();
+    return m_live.size();
 }
 
 // ---- notification -----------------------------------------------------------------------------------
 
 bool GuiTransferStatusAggregator::TakeNotifyTurn(bool changed, int64_t nowMs) {
-    if (!changed && nowMs - m_lastNotifyMs <= kNotifyIntervalMs) {
+    // While the GUI has not looked yet it will see this change too; the usual case when busy, so it
+    // comes first and the clock is read only when needed.
+    if (m_notifyPending.load(std::memory_order_relaxed)) {
         return false;
     }
-    if (m_notifyPending) {
-        return false; // the GUI has not looked yet; it will see this change too
+    if (nowMs == kUnset) {
+        nowMs = m_clock.NowMs();
     }
-    m_notifyPending = true;
-    m_lastNotifyMs = nowMs;
+    if (!changed && nowMs - m_lastNotifyMs.load(std::memory_order_relaxed) <= kNotifyIntervalMs) {
+        return false;
+    }
+    if (m_notifyPending.exchange(true)) {
+        return false;
+    }
+    m_lastNotifyMs.store(nowMs, std::memory_order_relaxed);
     return true;
+}
+
+bool GuiTransferStatusAggregator::TakeRemovalNotifyTurn() {
+    return !m_notifyPending.load(std::memory_order_relaxed) && !m_notifyPending.exchange(true);
 }
 
 void GuiTransferStatusAggregator::NotifyIf(bool due) {
@@ -121,27 +276,26 @@ void GuiTransferStatusAggregator::SetTarget(NotificationTarget* target, unsigned
                                             intptr_t lParam) {
     MessageNotifier::SetTarget(target, message, wParam, lParam);
     // After the target is in place, so that a report in between reaches the new target.
-    ScopedLock lock(m_lock);
-    m_notifyPending = false;
+    m_notifyPending.store(false);
 }
 
 // ---- reports ----------------------------------------------------------------------------------------
 
 void GuiTransferStatusAggregator::Unregister(TransferKey key) {
-    bool due = false;
     {
-        ScopedLock lock(m_lock);
-        const auto found = m_indexByKey.find(key);
-        if (found == m_indexByKey.end()) {
+        Shard& shard = ShardOf(key);
+        ScopedLock lock(shard.lock);
+        const auto found = shard.nodes.find(key);
+        if (found == shard.nodes.end()) {
             return;
         }
-        RemoveAt(found->second);
-        if (!m_notifyPending) {
-            m_notifyPending = true;
-            due = true;
-        }
+        Node* node = found->second;
+        shard.nodes.erase(found);
+        node->removed.node = node;
+        PushChange(node->removed);
     }
-    NotifyIf(due);
+    NotifyIf(TakeRemovalNotifyTurn());
+    ApplyChangesNowAndThen();
 }
 
 void GuiTransferStatusAggregator::SetTotalSize(TransferKey key, int direction, int64_t size) {
@@ -150,10 +304,11 @@ void GuiTransferStatusAggregator::SetTotalSize(TransferKey key, int direction, i
     }
     bool due;
     {
-        ScopedLock lock(m_lock);
-        TransferRecord& record = FindOrAdd(key);
+        Shard& shard = ShardOf(key);
+        ScopedLock lock(shard.lock);
+        TransferRecord& record = FindOrAdd(shard, key);
         record.Side(direction).totalSize = size;
-        due = TakeNotifyTurn(record.changed, m_clock.NowMs());
+        due = TakeNotifyTurn(record.changed);
     }
     NotifyIf(due);
 }
@@ -164,14 +319,15 @@ void GuiTransferStatusAggregator::SetPosition(TransferKey key, int direction, in
     }
     bool due;
     {
-        ScopedLock lock(m_lock);
-        TransferRecord& record = FindOrAdd(key);
+        Shard& shard = ShardOf(key);
+        ScopedLock lock(shard.lock);
+        TransferRecord& record = FindOrAdd(shard, key);
         record.Side(direction).position = position;
         if (record.direction != direction) {
             record.direction = direction;
             record.changed = true;
         }
-        due = TakeNotifyTurn(record.changed, m_clock.NowMs());
+        due = TakeNotifyTurn(record.changed);
     }
     NotifyIf(due);
 }
@@ -183,9 +339,10 @@ void GuiTransferStatusAggregator::AddTransferredBytes(TransferKey key, int direc
     bool due;
     int64_t now;
     {
-        ScopedLock lock(m_lock);
+        Shard& shard = ShardOf(key);
+        ScopedLock lock(shard.lock);
         now = m_clock.NowMs();
-        TransferRecord& record = FindOrAdd(key);
+        TransferRecord& record = FindOrAdd(shard, key);
         if (record.kicked) {
             throw TransferKickedError();
         }
@@ -208,11 +365,12 @@ void GuiTransferStatusAggregator::SetRecordText(TransferKey key, std::string Tra
                                                 const std::string& text) {
     bool due;
     {
-        ScopedLock lock(m_lock);
-        TransferRecord& record = FindOrAdd(key);
+        Shard& shard = ShardOf(key);
+        ScopedLock lock(shard.lock);
+        TransferRecord& record = FindOrAdd(shard, key);
         record.*field = text;
         record.changed = true;
-        due = TakeNotifyTurn(true, m_clock.NowMs());
+        due = TakeNotifyTurn(true);
     }
     NotifyIf(due);
 }
@@ -233,13 +391,14 @@ void GuiTransferStatusAggregator::SetRequestTexts(TransferKey key, const std::st
                                                   const std::string& address, const std::string& userName) {
     bool due;
     {
-        ScopedLock lock(m_lock);
-        TransferRecord& record = FindOrAdd(key);
+        Shard& shard = ShardOf(key);
+        ScopedLock lock(shard.lock);
+        TransferRecord& record = FindOrAdd(shard, key);
         record.request = request;
         record.peerAddress = address;
         record.userName = userName;
         record.changed = true;
-        due = TakeNotifyTurn(true, m_clock.NowMs());
+        due = TakeNotifyTurn(true);
     }
     NotifyIf(due);
 }
@@ -249,8 +408,9 @@ bool GuiTransferStatusAggregator::IsOverLimit(TransferKey key, int direction) {
     if (!IsDirection(direction) || (!m_anyLimit.load() && !m_anyTransferLimit.load())) {
         return false;
     }
-    ScopedLock lock(m_lock);
-    TransferRecord& record = FindOrAdd(key);
+    Shard& shard = ShardOf(key);
+    ScopedLock lock(shard.lock);
+    TransferRecord& record = FindOrAdd(shard, key);
     TransferSide& side = record.Side(direction);
     // A kicked transfer is not paced any more: it is to fail at its next report, not sleep first.
     if (record.kicked || side.speedLimit < 0) {
@@ -265,8 +425,9 @@ int64_t GuiTransferStatusAggregator::GetSpeed(TransferKey key, int direction) {
     if (!IsDirection(direction)) {
         return 0;
     }
-    ScopedLock lock(m_lock);
-    TransferSide& side = FindOrAdd(key).Side(direction);
+    Shard& shard = ShardOf(key);
+    ScopedLock lock(shard.lock);
+    TransferSide& side = FindOrAdd(shard, key).Side(direction);
     const int64_t now = m_clock.NowMs();
     side.Prune(now);
     return CalcTransferSpeed(side, now);
@@ -281,10 +442,12 @@ void GuiTransferStatusAggregator::SetSpeedLimit(int direction, int64_t bytesPerS
     bool lifted = false;
     {
         ScopedLock lock(m_lock);
+        ApplyChanges();
         const int64_t old = m_speedLimits[direction];
         if (bytesPerSecond < 0 && old >= 0) {
-            for (TransferRecord& record : m_records) {
-                record.Side(direction).speedLimit = bytesPerSecond;
+            for (Node* node : m_live) {
+                ScopedLock shardLock(ShardOf(node->record.key).lock);
+                node->record.Side(direction).speedLimit = bytesPerSecond;
             }
             lifted = true;
         }
@@ -307,10 +470,12 @@ int64_t GuiTransferStatusAggregator::GetSpeedLimit(int direction) const {
 void GuiTransferStatusAggregator::Kick(int id) {
     {
         ScopedLock lock(m_lock);
+        ApplyChanges();
         TransferRecord* record = FindById(id);
         if (record == nullptr) {
             return;
         }
+        ScopedLock shardLock(ShardOf(record->key).lock);
         record->kicked = true;
     }
     m_clock.WakeAll(); // a paused kicked transfer reaches its next report (and fails) at once
@@ -321,6 +486,7 @@ void GuiTransferStatusAggregator::DispatchEvents(TransferStatusEventHandler& han
     std::vector<int> removed;
     {
         ScopedLock lock(m_lock);
+        ApplyChanges();
         for (auto it = m_addedIds.rbegin(); it != m_addedIds.rend(); ++it) {
             if (m_unannounced.erase(*it) != 0) {
                 added.push_back(*it);
@@ -340,36 +506,52 @@ void GuiTransferStatusAggregator::DispatchEvents(TransferStatusEventHandler& han
 
 const std::vector<TransferRecord>& GuiTransferStatusAggregator::TakeSnapshot() {
     ScopedLock lock(m_lock);
-    m_snapshot = m_records;
-    for (TransferRecord& record : m_records) {
+    ApplyChanges();
+    m_snapshot.resize(m_live.size());
+    for (size_t i = 0; i < m_live.size(); ++i) {
+        TransferRecord& record = m_live[i]->record;
+        ScopedLock shardLock(ShardOf(record.key).lock);
+        m_snapshot[i] = record;
         record.changed = false;
     }
     // The GUI is up to date now: plain progress waits a full interval before notifying again.
-    m_notifyPending = false;
-    m_lastNotifyMs = m_clock.NowMs();
+    m_lastNotifyMs.store(m_clock.NowMs());
+    m_notifyPending.store(false);
     return m_snapshot;
 }
 
 void GuiTransferStatusAggregator::RemoveAll() {
-    bool due = false;
     {
         ScopedLock lock(m_lock);
-        if (m_records.empty()) {
+        ApplyChanges();
+        if (m_live.empty()) {
             return;
         }
-        while (!m_records.empty()) {
-            RemoveAt(m_records.size() - 1);
+        // As each reporter's Unregister would; a reporter that reports again starts a new record.
+        std::vector<TransferKey> keys;
+        keys.reserve(m_live.size());
+        for (Node* node : m_live) {
+            keys.push_back(node->record.key);
         }
-        if (!m_notifyPending) {
-            m_notifyPending = true;
-            due = true;
+        for (TransferKey key : keys) {
+            Shard& shard = ShardOf(key);
+            ScopedLock shardLock(shard.lock);
+            const auto found = shard.nodes.find(key);
+            if (found != shard.nodes.end()) {
+                Node* node = found->second;
+                shard.nodes.erase(found);
+                node->removed.node = node;
+                PushChange(node->removed);
+            }
         }
+        ApplyChanges();
     }
-    NotifyIf(due);
+    NotifyIf(TakeRemovalNotifyTurn());
 }
 
 TransferKey GuiTransferStatusAggregator::KeyOfTransferId(int id) {
     ScopedLock lock(m_lock);
+    ApplyChanges();
     const TransferRecord* record = FindById(id);
     return record == nullptr ? nullptr : record->key;
 }
@@ -379,7 +561,9 @@ void GuiTransferStatusAggregator::SetTransferLimit(int id, int direction, int64_
         return;
     }
     ScopedLock lock(m_lock);
+    ApplyChanges();
     if (TransferRecord* record = FindById(id)) {
+        ScopedLock shardLock(ShardOf(record->key).lock);
         record->Side(direction).speedLimit = bytesPerSecond;
         if (bytesPerSecond >= 0) {
             m_anyTransferLimit.store(true);
@@ -392,8 +576,13 @@ int64_t GuiTransferStatusAggregator::GetTransferLimit(int id, int direction) {
         return kNoLimit;
     }
     ScopedLock lock(m_lock);
+    ApplyChanges();
     const TransferRecord* record = FindById(id);
-    return record == nullptr ? kNoLimit : record->Side(direction).speedLimit;
+    if (record == nullptr) {
+        return kNoLimit;
+    }
+    ScopedLock shardLock(ShardOf(record->key).lock);
+    return record->Side(direction).speedLimit;
 }
 
 // ---- fair shares ------------------------------------------------------------------------------------
@@ -409,6 +598,21 @@ void GuiTransferStatusAggregator::ReallocateLimits(int64_t nowMs) {
         return;
     }
     ScopedLock lock(m_lock);
+    ApplyChanges();
+    // Every record's speed is read and its share written in one go, with every shard held.
+    struct AllShards {
+        explicit AllShards(Shard (&shards)[kShardCount]) : held(shards) {
+            for (Shard& shard : held) {
+                shard.lock.Lock();
+            }
+        }
+        ~AllShards() {
+            for (Shard& shard : held) {
+                shard.lock.Unlock();
+            }
+        }
+        Shard (&held)[kShardCount];
+    } allShards(m_shards);
     for (int direction : {kDirectionDownload, kDirectionUpload}) {
         if (m_speedLimits[direction] >= 0) {
             ReallocateDirection(direction, m_speedLimits[direction], nowMs);
@@ -432,8 +636,8 @@ void GuiTransferStatusAggregator::ReallocateDirection(int direction, int64_t lim
     std::vector<Client> clients;
     clients.reserve(32);
     std::unordered_map<std::string_view, size_t> clientOfAddress;
-    for (size_t i = 0; i < m_records.size(); ++i) {
-        TransferRecord& record = m_records[i];
+    for (size_t i = 0; i < m_live.size(); ++i) {
+        TransferRecord& record = m_live[i]->record;
         TransferSide& side = record.Side(direction);
         side.Prune(nowMs);
         const int64_t speed = CalcPacingSpeed(side, nowMs);
@@ -470,7 +674,7 @@ void GuiTransferStatusAggregator::ReallocateDirection(int direction, int64_t lim
         }
         const std::vector<int64_t> shares = ShareSpeedLimit(clientShares[c], speeds);
         for (size_t t = 0; t < shares.size(); ++t) {
-            m_records[clients[c].transfers[t].index].Side(direction).speedLimit = shares[t];
+            m_live[clients[c].transfers[t].index]->record.Side(direction).speedLimit = shares[t];
         }
     }
 }

@@ -2,8 +2,13 @@
 // and the two global speed limits (download and upload) shared fairly, first among client addresses and
 // then among each client's transfers.
 // One instance serves the program (GetInstance, never destroyed); tests build their own over a clock of
-// their choice. One CriticalSection guards records, indexes, id lists, snapshot, id counter, limits and the
-// notification state. Nothing sleeps, posts a notification or calls a handler while it is held.
+// their choice. A request's own reports touch only its record, under the lock of one of 64 shards of the
+// keys, so connections do not wait for each other; a record's arrival and departure are queued without a
+// lock and applied to the shared list (its order, the GUI's event lists) under the aggregator's lock by
+// whoever next needs that list: the GUI, a re-allocation, or now and then a reporting thread. A record
+// that came and went between two such looks is never listed; its node is only kept for reuse.
+// The aggregator's lock is taken before a shard lock, never after. Nothing sleeps, posts a notification or
+// calls a handler while either is held.
 // The GUI is told of changes through the MessageNotifier base; at most one notification is outstanding
 // until the GUI takes a snapshot.
 #pragma once
@@ -89,12 +94,57 @@ public:
     static int FollowingId(int id);
 
 private:
-    TransferRecord& FindOrAdd(TransferKey key);
-    TransferRecord* FindById(int id);
-    void RemoveAt(size_t index);
-    int NextId();
-    // Decides under the lock whether a notification is due; the caller posts it after unlocking.
-    bool TakeNotifyTurn(bool changed, int64_t nowMs);
+    // A clock value not yet known.
+    static constexpr int64_t kUnset = std::numeric_limits<int64_t>::min();
+
+    // One live transfer: its record and its place in the shared list. The record is guarded by the lock
+    // of the shard its key belongs to; `index` and the list by m_lock.
+    struct Node;
+    // A link of the list of membership changes (a record added, a record removed) not yet applied to
+    // m_live. Pushed by reporting threads without a lock; taken whole under m_lock.
+    struct Change {
+        Change* next = nullptr;
+        Node* node = nullptr;
+    };
+    struct Node {
+        TransferRecord record;
+        size_t index = 0;       // in m_live, while live
+        bool live = false;      // in m_live
+        bool goneAgain = false; // its removal is among the changes being applied
+        Change added;
+        Change removed;
+    };
+    // Keys hash to one of kShardCount shards; each has its own lock over its keys' records and its spare
+    // nodes, so connections reporting at once seldom meet on a lock.
+    static constexpr size_t kShardCount = 64;
+    struct alignas(64) Shard {
+        CriticalSection lock;
+        std::unordered_map<TransferKey, Node*> nodes;
+        std::vector<Node*> spare; // removed nodes, reset, for the next records of this shard
+    };
+
+    static size_t ShardIndexOf(TransferKey key);
+    Shard& ShardOf(TransferKey key) { return m_shards[ShardIndexOf(key)]; }
+    // The key's record, added when missing; under the key's shard lock.
+    TransferRecord& FindOrAdd(Shard& shard, TransferKey key);
+    // An id for a new record once the ids have wrapped; takes m_lock, so no shard lock may be held.
+    int TakeIdAfterWrap(uint64_t n);
+    void PushChange(Change& change);
+    // Applies the membership changes pushed so far to m_live, in the order they were pushed; under m_lock.
+    void ApplyChanges();
+    // Applies the changes when this thread has pushed several since it last looked, so that a server
+    // nobody watches does not collect them without end: mostly only when m_lock is free, now and then
+    // waiting for it, so that the changes never pile up faster than they are applied.
+    void ApplyChangesNowAndThen();
+    void AddLive(Node* node);
+    void RemoveLive(Node* node);
+    // Resets a node nobody reaches any more and keeps it for its shard's next record.
+    void Recycle(Node* node);
+    TransferRecord* FindById(int id); // under m_lock, after ApplyChanges
+    // Decides whether a notification is due; the caller posts it after unlocking. `nowMs` is the clock
+    // when the caller has read it already (kUnset: read here if needed).
+    bool TakeNotifyTurn(bool changed, int64_t nowMs = kUnset);
+    bool TakeRemovalNotifyTurn();
     void NotifyIf(bool due);
     // Sets one text of the transfer's record (added when missing) and lets the viewers know.
     void SetRecordText(TransferKey key, std::string TransferRecord::*field, const std::string& text);
@@ -102,22 +152,25 @@ private:
     void ReallocateDirection(int direction, int64_t limit, int64_t nowMs);
 
     Clock& m_clock;
+    Shard m_shards[kShardCount];
+    std::atomic<Change*> m_changes{nullptr}; // most recent first
+    // Ids handed out so far; the next id is the following one (see FollowingId).
+    std::atomic<uint64_t> m_idsTaken{0};
 
+    // Guards the shared list and everything below up to the atomics. Taken before any shard lock.
     mutable CriticalSection m_lock;
-    std::vector<TransferRecord> m_records;                // dense; removal moves the last into the gap
-    std::unordered_map<TransferKey, size_t> m_indexByKey; // key -> index in m_records
-    std::unordered_map<int, size_t> m_indexById;          // id  -> index in m_records
+    std::vector<Node*> m_live; // dense; removal moves the last into the gap
     std::vector<TransferRecord> m_snapshot;
     std::vector<int> m_addedIds;           // in order of addition; may hold ids since removed
     std::unordered_set<int> m_unannounced; // ids added and still live, not yet dispatched
     std::vector<int> m_removedIds;         // announced ids removed since, in order of removal
-    int m_lastId = 0;
-    int64_t m_lastNotifyMs; // clock of the last notification or snapshot
-    bool m_notifyPending = false;
     int64_t m_speedLimits[2] = {kNoLimit, kNoLimit};
 
+    // The notification state, read by every report without a lock: the clock of the last notification or
+    // snapshot, and whether a notification is outstanding.
+    std::atomic<int64_t> m_lastNotifyMs;
+    std::atomic<bool> m_notifyPending{false};
     // Clock of the last re-allocation; unset until the first report. Read and written without the lock.
-    static constexpr int64_t kUnset = std::numeric_limits<int64_t>::min();
     std::atomic<int64_t> m_lastReallocateMs{kUnset};
     // Whether any limit is set, readable without the lock so unlimited reports skip the limit work.
     std::atomic<bool> m_anyLimit{false};

@@ -60,6 +60,30 @@ void TransferSide::Prune(int64_t nowMs) {
     }
 }
 
+void TransferSide::Reset() {
+    totalSize = 0;
+    position = 0;
+    startClockMs = 0;
+    firstSampleMs = 0;
+    hasSamples = false;
+    samples.clear();
+    sampleSum = 0;
+    speedLimit = -1;
+}
+
+void TransferRecord::Reset() {
+    key = nullptr;
+    id = 0;
+    download.Reset();
+    upload.Reset();
+    direction = -1;
+    peerAddress.clear();
+    userName.clear();
+    request.clear();
+    kicked = false;
+    changed = false;
+}
+
 namespace {
 
 struct WindowSum {

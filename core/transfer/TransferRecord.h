@@ -37,6 +37,8 @@ struct TransferSide {
     void AddSample(uint64_t count, int64_t nowMs);
     // Drops samples stamped kWindowMs or more before `nowMs` (a sample ahead of now stays).
     void Prune(int64_t nowMs);
+    // Back to the state of a new side, keeping the samples' storage.
+    void Reset();
 };
 
 // Bytes per second of the side over the window ending at `nowMs`: the bytes of every sample still inside
@@ -65,6 +67,8 @@ struct TransferRecord {
     // The side of a valid direction (kDirectionDownload or kDirectionUpload).
     TransferSide& Side(int dir) { return dir == kDirectionUpload ? upload : download; }
     const TransferSide& Side(int dir) const { return dir == kDirectionUpload ? upload : download; }
+    // Back to the state of a new record, keeping the storage of its texts and samples.
+    void Reset();
 };
 
 } // namespace Vuxo

@@ -161,13 +161,34 @@ void CRARStream::WriteFileEntry(RarEntry& entry) {
     PelkFile file;
     const bool opened = file.OpenBeneath(folder, inside, PelkFile::ModeRead, false);
     PelkFileSource source(file);
+    const bool intact = entry.size <= kSinglePassLimit ? WriteHeldEntry(entry, opened ? &source : nullptr)
+                                                       : WriteEntryInTwoPasses(entry, file, opened, source);
+    if (!intact) {
+        ReportChangedFile(path);
+    }
+}
 
+bool CRARStream::WriteHeldEntry(RarEntry& entry, ContentSource* source) {
+    // One read into memory: the bytes sent are the bytes summed, whatever the file does meanwhile.
+    m_held.resize(static_cast<size_t>(entry.size));
+    uint32_t crc = 0xFFFFFFFF;
+    const bool intact = StreamListedContent(source, entry.size, m_held, [&](const char* data, size_t length) {
+        crc = Crc32Update(crc, data, length);
+    });
+    // A file that changed keeps its listed length but gets a CRC that cannot match.
+    entry.crc = intact ? ~crc : crc;
+    const std::string header = MakeHeader(entry);
+    Write(header.data(), header.size());
+    Write(m_held.data(), m_held.size());
+    return intact;
+}
+
+bool CRARStream::WriteEntryInTwoPasses(RarEntry& entry, PelkFile& file, bool opened, ContentSource& source) {
     // The CRC pass: exactly the listed size, as the data pass will send it.
     uint32_t crc = 0xFFFFFFFF;
     bool intact =
         StreamListedContent(opened ? &source : nullptr, entry.size, m_block,
                             [&](const char* data, size_t length) { crc = Crc32Update(crc, data, length); });
-    // A file that changed keeps its listed length but gets a CRC that cannot match.
     entry.crc = intact ? ~crc : crc;
     const std::string header = MakeHeader(entry);
     Write(header.data(), header.size());
@@ -182,9 +203,7 @@ void CRARStream::WriteFileEntry(RarEntry& entry) {
     if (intact && (!sentIntact || ~sentCrc != entry.crc)) {
         intact = false; // it changed between the two passes; the header's CRC no longer matches
     }
-    if (!intact) {
-        ReportChangedFile(path);
-    }
+    return intact;
 }
 
 } // namespace Vuxo

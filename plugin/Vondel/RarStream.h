@@ -1,9 +1,11 @@
 // The RAR writer of the plug-in Vondel: the RAR 2.x/3.x block format with every entry stored and named
 // both in code page 949 and in Unicode, so that any name survives. The CRC-32 goes in the header before
-// the data, so each file is read twice through one open file. Files of 4 GiB and more carry the format's
-// high size fields. Owned by one request; one thread.
+// the data: a file of up to kSinglePassLimit bytes is read once into memory and sent from there, a larger
+// one is read twice through one open file. Files of 4 GiB and more carry the format's high size fields.
+// Owned by one request; one thread.
 #pragma once
 
+#include "core/file/PelkFile.h"
 #include "plugin/sdk/ArchiveStream.h"
 
 #include <string>
@@ -16,8 +18,13 @@ struct RarEntry : ArchiveEntry {
     std::string unicodeName; // the format's encoded UTF-16 name
 };
 
+class ContentSource;
+
 class CRARStream : public CArchiveStream {
 public:
+    // Files up to this size are held in memory for the time of their entry.
+    static constexpr uint64_t kSinglePassLimit = 4 * 1024 * 1024;
+
     explicit CRARStream(CorvantaRequestProcessor& processor) : CArchiveStream(processor) {}
 
     uint64_t GetTotalSize() const override;
@@ -33,9 +40,13 @@ protected:
 
 private:
     void WriteFileEntry(RarEntry& entry);
+    // Both write the header and data of a file entry; true when the file gave exactly its listed size.
+    bool WriteHeldEntry(RarEntry& entry, ContentSource* source);
+    bool WriteEntryInTwoPasses(RarEntry& entry, PelkFile& file, bool opened, ContentSource& source);
     std::string MakeHeader(const RarEntry& entry) const;
 
     std::vector<RarEntry> m_entries;
+    std::vector<char> m_held; // the data of the current small entry
 };
 
 } // namespace Vuxo

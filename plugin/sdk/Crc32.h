@@ -1,4 +1,5 @@
-// The CRC-32 of ZIP and RAR (ISO-HDLC, reflected polynomial 0xEDB88320) over zlib's implementation.
+// The CRC-32 of ZIP and RAR (ISO-HDLC, reflected polynomial 0xEDB88320) over libdeflate's implementation,
+// which folds with carry-less multiplication where the processor offers it (several times zlib's speed).
 // Stateless; safe from any thread.
 #pragma once
 

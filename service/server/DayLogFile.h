@@ -23,6 +23,8 @@ public:
     // The open file of the entry's local date (opened, and started with the mark, when needed), or null
     // when it could not be opened (the next entry tries again).
     std::shared_ptr<FileDescriptor> FileFor(const std::tm& localTime);
+    // The file handed out last, null when none is open.
+    const std::shared_ptr<FileDescriptor>& CurrentFile() const { return m_file; }
     // A write to `file` failed: it is closed once its holders let go, and the next entry reopens.
     void Drop(const std::shared_ptr<FileDescriptor>& file);
 

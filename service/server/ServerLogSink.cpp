@@ -1,10 +1,13 @@
 #include "service/server/ServerLogSink.h"
 
 #include "core/log/Trace.h"
+#include "core/text/StringHelpers.h"
 #include "core/text/TextEscaping.h"
 #include "core/text/Utf8.h"
 #include "service/config/QuilloConfig.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 
@@ -12,30 +15,66 @@ namespace Vuxo {
 
 namespace {
 
-// Line ends inside an entry become CR LF as well, so the file reads the same everywhere.
-std::string WithCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
-            out.push_back('\r');
-        }
-        out.push_back(text[i]);
+// Appends `text`, its line ends made CR LF, so the file reads the same everywhere.
+void AppendWithCrLf(std::string& out, std::string_view text) {
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+        out.append(text, start, end - start);
+        out.append(end == 0 || text[end - 1] != '\r' ? "\r\n" : "\n");
     }
-    return out;
+    out.append(text, start);
 }
 
 // One entry is one line: names, paths and user names from requests reach entries of every level but
 // LOG_ALERT, so a line break in them must never forge a line of its own. Alerts are the program's own
-// texts for a message box and keep their line breaks.
-std::string OneLineEntry(int level, std::string_view text) {
-    return level == LOG_ALERT ? std::string(text) : EscapeControlCharacters(text);
+// texts for a message box and keep their line breaks. `storage` holds the escaped text when one is needed.
+std::string_view OneLineEntry(int level, std::string_view text, std::string& storage) {
+    if (level == LOG_ALERT || !HasControlCharacter(text)) {
+        return text;
+    }
+    storage = EscapeControlCharacters(text);
+    return storage;
 }
+
+uint64_t NewSinkId() {
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1) + 1;
+}
+
+// What one thread last used: the local time of one second with its prefix (any sink), and one sink's day
+// file with the generation and date it was taken for.
+struct ThreadLogCache {
+    std::time_t second = -1;
+    std::tm localTime{};
+    std::string prefix;
+
+    uint64_t sinkId = 0;
+    uint64_t fileGeneration = 0;
+    int year = -1;
+    int month = -1;
+    int day = -1;
+    std::shared_ptr<FileDescriptor> file;
+    std::string record; // the file line being built, kept for its storage
+};
+
+thread_local ThreadLogCache t_logCache;
 
 } // namespace
 
+struct ServerLogSink::Entry {
+    std::tm localTime{};
+    char prefixBytes[48] = {};
+    std::string_view prefix;
+
+    void SetPrefix(std::string_view text) {
+        const size_t length = std::min(text.size(), sizeof prefixBytes);
+        std::copy_n(text.data(), length, prefixBytes);
+        prefix = std::string_view(prefixBytes, length);
+    }
+};
+
 ServerLogSink::ServerLogSink(QuilloConfig& config, const std::string& programFolder, LogQueue& queue)
-    : m_config(config), m_queue(queue), m_dayFile(programFolder + "/Log") {}
+    : m_config(config), m_queue(queue), m_id(NewSinkId()), m_dayFile(programFolder + "/Log") {}
 
 void ServerLogSink::SetAlertCallback(AlertCallback callback) {
     ScopedLock lock(m_alertLock);
@@ -44,6 +83,7 @@ void ServerLogSink::SetAlertCallback(AlertCallback callback) {
 
 void ServerLogSink::SetTimeSource(TimeSource source) {
     std::lock_guard<std::mutex> lock(m_fileLock);
+    m_hasTimeSource.store(static_cast<bool>(source));
     m_timeSource = std::move(source);
 }
 
@@ -70,17 +110,62 @@ std::string ServerLogSink::FormatPrefix(const std::tm& localTime) {
     return prefix;
 }
 
-std::tm ServerLogSink::TimeOfEntry() {
-    if (m_timeSource) {
-        return m_timeSource();
+void ServerLogSink::TimeOfEntry(Entry& entry) {
+    if (m_hasTimeSource.load()) {
+        std::lock_guard<std::mutex> lock(m_fileLock);
+        if (m_timeSource) {
+            entry.localTime = m_timeSource();
+            entry.SetPrefix(FormatPrefix(entry.localTime));
+            return;
+        }
     }
-    // localtime_r takes the C library's time-zone lock; every thread logs, so convert once a second.
+    // localtime_r takes the C library's time-zone lock, so each thread converts once a second.
+    ThreadLogCache& cache = t_logCache;
     const std::time_t now = std::time(nullptr);
-    if (now != m_cachedSecond) {
-        localtime_r(&now, &m_cachedTime);
-        m_cachedSecond = now;
+    if (now != cache.second) {
+        localtime_r(&now, &cache.localTime);
+        cache.prefix = FormatPrefix(cache.localTime);
+        cache.second = now;
     }
-    return m_cachedTime;
+    entry.localTime = cache.localTime;
+    entry.SetPrefix(cache.prefix);
+}
+
+const FileDescriptor* ServerLogSink::FileOfEntry(const Entry& entry) {
+    ThreadLogCache& cache = t_logCache;
+    const std::tm& date = entry.localTime;
+    const uint64_t generation = m_fileGeneration.load(std::memory_order_acquire);
+    if (cache.file && cache.sinkId == m_id && cache.fileGeneration == generation &&
+        cache.year == date.tm_year && cache.month == date.tm_mon && cache.day == date.tm_mday) {
+        return cache.file.get(); // the cache keeps it open; no count moves on a line every thread shares
+    }
+    std::shared_ptr<FileDescriptor> file;
+    uint64_t taken;
+    {
+        std::lock_guard<std::mutex> lock(m_fileLock);
+        const std::shared_ptr<FileDescriptor> before = m_dayFile.CurrentFile();
+        file = m_dayFile.FileFor(date);
+        if (file != before) {
+            m_fileGeneration.fetch_add(1, std::memory_order_release);
+        }
+        taken = m_fileGeneration.load(std::memory_order_relaxed);
+    }
+    cache.sinkId = m_id;
+    cache.fileGeneration = taken;
+    cache.year = date.tm_year;
+    cache.month = date.tm_mon;
+    cache.day = date.tm_mday;
+    cache.file = std::move(file);
+    return cache.file.get();
+}
+
+void ServerLogSink::DropFile() {
+    {
+        std::lock_guard<std::mutex> lock(m_fileLock);
+        m_dayFile.Drop(t_logCache.file);
+        m_fileGeneration.fetch_add(1, std::memory_order_release);
+    }
+    t_logCache.file.reset();
 }
 
 void ServerLogSink::WriteLog(int level, const std::u16string& text) {
@@ -88,37 +173,43 @@ void ServerLogSink::WriteLog(int level, const std::u16string& text) {
 }
 
 void ServerLogSink::WriteLog(int level, std::string_view entryText) {
-    const std::string escaped = OneLineEntry(level, entryText);
-    const std::string_view utf8Text = escaped;
-    const bool toFile = level != LOG_DEBUG && m_config.writeLog.load();
-    std::tm now;
-    std::shared_ptr<FileDescriptor> file;
-    {
-        std::lock_guard<std::mutex> lock(m_fileLock);
-        now = TimeOfEntry();
-        if (toFile) {
-            file = m_dayFile.FileFor(now);
+    std::string escaped;
+    const std::string_view utf8Text = OneLineEntry(level, entryText, escaped);
+    Entry entry;
+    TimeOfEntry(entry);
+    if (level != LOG_DEBUG && m_config.writeLog.load()) {
+        if (const FileDescriptor* file = FileOfEntry(entry)) {
+            // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, as in the view.
+            std::string& record = t_logCache.record;
+            record.assign(entry.prefix);
+            AppendWithCrLf(record, IsValidUtf8(utf8Text)
+                                       ? utf8Text
+                                       : std::string_view(WideToUtf8(Utf8ToWide(utf8Text))));
+            record.append("\r\n");
+            const bool written = DayLogFile::WriteRecord(*file, record);
+            if (record.capacity() > 4096) {
+                std::string().swap(record); // one long entry does not keep its storage on every thread
+            }
+            if (!written) {
+                DropFile();
+            }
         }
     }
-    const std::string prefix = FormatPrefix(now);
-    const std::u16string wide = Utf8ToWide(utf8Text);
-    if (file) {
-        // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, as in the view.
-        std::string record =
-            WithCrLf(prefix + (IsValidUtf8(utf8Text) ? std::string(utf8Text) : WideToUtf8(wide)));
-        record.append("\r\n");
-        if (!DayLogFile::WriteRecord(*file, record)) {
-            std::lock_guard<std::mutex> lock(m_fileLock);
-            m_dayFile.Drop(file);
-        }
-    }
-    m_queue.Push(level, Utf8ToWide(prefix) + wide);
+    // The view's line: the prefix (ASCII) and the text decoded in one go.
+    std::u16string line(entry.prefix.size() + utf8Text.size(), u'\0');
+    std::copy(entry.prefix.begin(), entry.prefix.end(), line.begin());
+    line.resize(entry.prefix.size() +
+                Utf8Decode(line.data() + entry.prefix.size(), utf8Text.data(), utf8Text.size()));
     if (level == LOG_ALERT) {
+        const std::u16string text = line.substr(entry.prefix.size());
+        m_queue.Push(level, std::move(line));
         ScopedLock lock(m_alertLock);
         if (m_alert) {
-            m_alert(wide);
+            m_alert(text);
         }
+        return;
     }
+    m_queue.Push(level, std::move(line));
 }
 
 } // namespace Vuxo

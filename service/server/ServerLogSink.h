@@ -3,18 +3,23 @@
 // (when `writeLog` is on and the level is not 1) and to the log queue that the log view shows; a
 // LOG_ALERT entry is also handed, without the prefix, to the alert callback, which the shell installs to
 // show a message box on its GUI thread.
-// Owned by the server object. One lock guards the day file's state, the time source and the cached local
-// time; it is held only to hand out the open file, and the line is written after it is released (the file
-// appends, so concurrent lines never mix). Another lock guards the alert callback, which is called while
-// that lock is held, so once SetAlertCallback returns the old callback is no longer in use.
+// Owned by the server object. Every line is formatted and written without a lock: the file appends, so
+// concurrent lines never mix, and each thread keeps the open file and the local time of the current
+// second in a cache of its own. One lock guards the day file's state and the time source; it is taken only
+// when a thread's cached file is stale (another day, or the file was reopened: the file generation moved)
+// or a time source is set. Another lock guards the alert callback, which is called while that lock is
+// held, so once SetAlertCallback returns the old callback is no longer in use.
 #pragma once
 
 #include "core/log/LogQueue.h"
 #include "core/thread/CriticalSection.h"
 #include "service/server/DayLogFile.h"
 
+#include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -51,16 +56,26 @@ public:
     static std::string FormatPrefix(const std::tm& localTime);
 
 private:
-    // The entry's local time (the time source's, or the clock's, converted once a second); under the lock.
-    std::tm TimeOfEntry();
+    struct Entry;
+    // The entry's local time and prefix: the time source's, or the clock's (converted once a second on
+    // each thread).
+    void TimeOfEntry(Entry& entry);
+    // The open file of the entry's date, from the thread's cache when it is current (the cache keeps it
+    // open); null when it cannot be opened.
+    const FileDescriptor* FileOfEntry(const Entry& entry);
+    // A write to the thread's cached file failed: the next entry reopens.
+    void DropFile();
 
     QuilloConfig& m_config;
     LogQueue& m_queue;
+    const uint64_t m_id; // tells this sink's entries in the threads' caches from another's
     std::mutex m_fileLock;
     DayLogFile m_dayFile;
+    // Moves whenever the day file is opened anew or dropped; a thread's cached file is current while
+    // it holds the value it was taken with.
+    std::atomic<uint64_t> m_fileGeneration{0};
     TimeSource m_timeSource; // empty: the clock
-    std::time_t m_cachedSecond = -1;
-    std::tm m_cachedTime{};
+    std::atomic<bool> m_hasTimeSource{false};
     CriticalSection m_alertLock;
     AlertCallback m_alert;
     bool m_installed = false;
