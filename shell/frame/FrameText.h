@@ -14,9 +14,9 @@ inline QString FrameText(const char* koreanUtf8) {
     return ShellText(koreanUtf8);
 }
 
-// Preferences, share settings and the about box: their buttons and menu items stay disabled and the
-// commands do nothing until their dialogs exist.
-constexpr int kUnavailableCommands[] = {ID_PREFERENCES, ID_SHARE_SETTINGS, ID_ABOUT_BUTTON, ID_APP_ABOUT};
+// Share settings and the about box: their buttons and menu items stay disabled and the commands do nothing
+// until their dialogs exist.
+constexpr int kUnavailableCommands[] = {ID_SHARE_SETTINGS, ID_ABOUT_BUTTON, ID_APP_ABOUT};
 
 inline bool IsUnavailableCommand(int commandId) {
     for (const int id : kUnavailableCommands) {

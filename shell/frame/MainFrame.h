@@ -14,11 +14,13 @@
 
 #include "shell/frame/CommandIds.h"
 #include "shell/platform/ShellPlatform.h"
+#include "shell/prefs/OptionEnvironment.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -78,6 +80,9 @@ public:
     // The orderly exit of the exit command without its question (signals, end of the desktop session).
     void RequestExit();
 
+    // The connection test the Server page of the preferences offers (none: the test is not offered).
+    void SetConnectionCheck(ConnectionCheck check);
+
     bool IsHiddenToTray() const { return m_hidden; }
     QuilloServer* GetServer() const { return m_server.get(); }
     CMyTabViewCtrl& GetTabView() const { return *m_tabView; }
@@ -127,6 +132,10 @@ private:
 
     // Commands.
     void OnStartStop();
+    void OnPreferences();
+    // What follows the preferences dialog's OK: the port, the language notice, the connection limits, the
+    // address, the save.
+    void AfterPreferences(uint16_t oldPort, const std::string& oldLanguage);
     void OnAddShare();
     void OnExit();
     void OnDeleteShares();
@@ -155,6 +164,8 @@ private:
     bool m_hidden = false;
     bool m_firstBalloon = true;
     bool m_autoStartRegistered = false;
+    bool m_preferencesOpen = false;
+    ConnectionCheck m_connectionCheck;
 
     // The main and about bands are toolbars of their own; the others are groups of actions on the second
     // bar, so that the address box can take the width the buttons leave.

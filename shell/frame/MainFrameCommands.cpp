@@ -69,6 +69,9 @@ void CMainFrame::ExecuteCommand(int commandId) {
     case ID_STARTSTOP:
         OnStartStop();
         break;
+    case ID_PREFERENCES:
+        OnPreferences();
+        break;
     case ID_ADD_SHARE:
         OnAddShare();
         break;

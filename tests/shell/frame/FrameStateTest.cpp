@@ -334,11 +334,11 @@ private slots:
     void unavailableCommandsAreDisabledAndDoNothing() {
         FrameFixture fixture;
         CMainFrame& frame = fixture.Frame();
-        for (const int id : {ID_PREFERENCES, ID_SHARE_SETTINGS, ID_ABOUT_BUTTON}) {
+        for (const int id : {ID_SHARE_SETTINGS, ID_ABOUT_BUTTON}) {
             QVERIFY(!frame.GetAction(id)->isEnabled());
         }
         SelectShares(frame, {});
-        for (const int id : {ID_PREFERENCES, ID_SHARE_SETTINGS, ID_ABOUT_BUTTON, ID_APP_ABOUT}) {
+        for (const int id : {ID_SHARE_SETTINGS, ID_ABOUT_BUTTON, ID_APP_ABOUT}) {
             frame.ExecuteCommand(id);
         }
         QVERIFY(fixture.boxes.shown.empty());
