@@ -160,7 +160,13 @@ void CSettingDlg_IPFilter::Apply() {
         const QTreeWidgetItem* item = m_rules->topLevelItem(row);
         rules.push_back({item->data(1, kAllowRole).toBool(), item->text(0).toStdString()});
     }
-    m_environment.server.GetIPFilter().SetIPFilterRules(rules);
+    IPFilter& filter = m_environment.server.GetIPFilter();
+    std::vector<IPFilterRule> stored;
+    filter.GetIPFilterRules(stored);
+    // Storing the same table again would only save mount.ini once more.
+    if (rules != stored) {
+        filter.SetIPFilterRules(rules);
+    }
 }
 
 } // namespace Vuxo
