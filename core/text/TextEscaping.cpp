@@ -1,14 +1,12 @@
 #include "core/text/TextEscaping.h"
 
+#include "core/text/StringHelpers.h"
+
 #include <cstdio>
 
 namespace Vuxo {
 
 namespace {
-
-bool IsControlCharacter(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
 
 // "\u00XX" (JSON) or "\xXX".
 void AppendCodeEscape(std::string& out, unsigned char c, ScriptString kind) {
@@ -32,7 +30,7 @@ std::string EscapeControlCharacters(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (IsControlCharacter(byte)) {
+        if (IsControlCharacter(c)) {
             out.push_back('%');
             out.push_back(kHex[byte >> 4]);
             out.push_back(kHex[byte & 0x0F]);
@@ -86,7 +84,7 @@ std::string EscapeScriptString(std::string_view text, ScriptString kind) {
             out += "\\r";
         } else if (c == '\t' && json) {
             out += "\\t";
-        } else if (IsControlCharacter(c) || c == '<') {
+        } else if (IsControlCharacter(static_cast<char>(c)) || c == '<') {
             AppendCodeEscape(out, c, kind);
         } else if (IsLineSeparatorAt(text, i)) {
             out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";

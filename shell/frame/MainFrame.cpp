@@ -209,13 +209,6 @@ void CMainFrame::CreateToolBars() {
 
     // Only the shares tab's band shows at first.
     OnTabChanged(CMyTabViewCtrl::kSharesTab);
-
-    // The dialog of these commands is not part of the program yet: their buttons stay disabled.
-    for (const int id : kUnavailableCommands) {
-        if (QAction* action = GetAction(id)) {
-            action->setEnabled(false);
-        }
-    }
 }
 
 void CMainFrame::CreateStatusBar() {

@@ -15,11 +15,13 @@
 
 #include "shell/frame/CommandIds.h"
 #include "shell/platform/ShellPlatform.h"
+#include "shell/prefs/OptionEnvironment.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -83,6 +85,10 @@ public:
     // The language file could not be loaded and the language choice was cancelled: the frame was made no
     // further (no server, no views) and the program ends with 0.
     bool WasLanguageChoiceCancelled() const { return m_languageCancelled; }
+
+    // The connection test the Server page of the preferences offers (none: the test is not offered).
+    void SetConnectionCheck(ConnectionCheck check);
+
     bool IsHiddenToTray() const { return m_hidden; }
     QuilloServer* GetServer() const { return m_server.get(); }
     CMyTabViewCtrl& GetTabView() const { return *m_tabView; }
@@ -135,6 +141,10 @@ private:
 
     // Commands.
     void OnStartStop();
+    void OnPreferences();
+    // What follows the preferences dialog's OK: the port, the language notice, the connection limits, the
+    // address, the save.
+    void AfterPreferences(uint16_t oldPort, const std::string& oldLanguage);
     void OnAddShare();
     void OnExit();
     void OnDeleteShares();
@@ -169,6 +179,8 @@ private:
     bool m_hidden = false;
     bool m_firstBalloon = true;
     bool m_autoStartRegistered = false;
+    bool m_preferencesOpen = false;
+    ConnectionCheck m_connectionCheck;
 
     // The main and about bands are toolbars of their own; the others are groups of actions on the second
     // bar, so that the address box can take the width the buttons leave.

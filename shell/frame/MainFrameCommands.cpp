@@ -64,12 +64,12 @@ std::string FolderToRemember(const std::string& path, PathKind kind) {
 } // namespace
 
 void CMainFrame::ExecuteCommand(int commandId) {
-    if (IsUnavailableCommand(commandId)) {
-        return;
-    }
     switch (commandId) {
     case ID_STARTSTOP:
         OnStartStop();
+        break;
+    case ID_PREFERENCES:
+        OnPreferences();
         break;
     case ID_ADD_SHARE:
         OnAddShare();

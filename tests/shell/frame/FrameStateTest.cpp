@@ -331,14 +331,6 @@ private slots:
         QCOMPARE(fixture.Frame().windowTitle(), QStringLiteral("Quillo Corvanta [SKIN DEVELOPERS MODE]"));
     }
 
-    void unavailableCommandsAreDisabledAndDoNothing() {
-        FrameFixture fixture;
-        CMainFrame& frame = fixture.Frame();
-        QVERIFY(!frame.GetAction(ID_PREFERENCES)->isEnabled());
-        frame.ExecuteCommand(ID_PREFERENCES);
-        QVERIFY(fixture.boxes.shown.empty());
-        QVERIFY(fixture.runner.ran.empty());
-    }
 };
 
 QTEST_MAIN(FrameStateTest)

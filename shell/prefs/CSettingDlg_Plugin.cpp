@@ -1,0 +1,38 @@
+#include "shell/prefs/CSettingDlg_Plugin.h"
+
+#include "service/accounts/AuthoritySet.h"
+#include "service/plugins/PluginManager.h"
+#include "shell/prefs/PageControls.h"
+#include "shell/prefs/ReportList.h"
+
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace Vuxo {
+
+CSettingDlg_Plugin::CSettingDlg_Plugin(OptionEnvironment& environment, QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    QTreeWidget* list =
+        WithId(MakeReportList(this, {{"플러그인", 150}, {"버전", 50}, {"제작자", 100}}), 1067);
+    layout->addWidget(list);
+
+    // Every right: every plug-in, whatever it requires of a visitor.
+    const AuthoritySet everything(AuthoritySet::kAll);
+    std::vector<PluginInfo> plugins;
+    environment.plugins.ListPlugins(plugins, &everything);
+    for (const PluginInfo& info : plugins) {
+        const std::shared_ptr<const PluginRecord> record = environment.plugins.GetPlugin(info.id);
+        if (record == nullptr) {
+            continue; // unloaded meanwhile
+        }
+        // A plug-in that gives no name is shown by its id (its folder's name).
+        const std::string name = record->GetName();
+        new QTreeWidgetItem(list, {QString::fromStdString(name.empty() ? info.id : name),
+                                   QString::fromStdString(record->GetVersion()),
+                                   QString::fromStdString(record->GetAuthor())});
+    }
+    list->setSortingEnabled(true);
+    list->sortByColumn(0, Qt::AscendingOrder);
+}
+
+} // namespace Vuxo
