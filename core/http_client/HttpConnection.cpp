@@ -549,7 +549,7 @@ unsigned HttpConnection::Read(char* buffer, unsigned size) {
 
 std::string HttpConnection::GetResponseHeader(std::string_view name) const {
     std::string key(name);
-    MakeUpper(key);
+    ToUpper(key);
     const auto found = m_responseHeaders.find(key);
     return found == m_responseHeaders.end() ? std::string() : found->second;
 }

@@ -6,7 +6,7 @@
 
 #include "core/version/ProgramVersion.h"
 #include "service/config/QuilloConfig.h"
-#include "service/mime/TraceLog.h"
+#include "fixtures/support/TraceLog.h"
 #include "service/server/MakerService.h"
 #include "service/server/QuilloServer.h"
 #include "service/server/UpdateIPStringThread.h"
@@ -216,7 +216,7 @@ TEST(RevisionReplyTest, OnlyAHigherNumberIsNewer) {
 
 // The notices of one check that ran to its end; nothing may be logged on the way.
 int NoticesOfACheck(const std::string& serviceAddress) {
-    Testing::TraceLog log;
+    Fixtures::TraceLog log;
     std::atomic<int> notices{0};
     VersionCheckThread check(serviceAddress, [&notices] { ++notices; });
     EXPECT_TRUE(check.Start());
