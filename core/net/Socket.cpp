@@ -105,32 +105,46 @@ bool TCPSocket::Create() {
     return true;
 }
 
-bool TCPSocket::Connect(std::string_view hostText, uint16_t defaultPort) {
-    if (!IsValid()) {
-        return false;
-    }
+bool TCPSocket::ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
+                                uint16_t& port) {
     std::string text(hostText);
     Trim(text, "\r\n\t ");
     std::string host = text;
-    long port = defaultPort;
+    long number = defaultPort;
     if (auto colon = text.find(':'); colon != std::string::npos) {
         host = text.substr(0, colon);
         std::string digits = text.substr(colon + 1);
         errno = 0;
-        port = std::strtol(digits.c_str(), nullptr, 10);
+        number = std::strtol(digits.c_str(), nullptr, 10);
         if (errno == ERANGE) {
             return false;
         }
     }
-    if (port < 1 || port > 65535) {
+    if (number < 1 || number > 65535) {
         return false;
     }
     int error = 0;
-    auto address = Net::ResolveIPv4(host, error);
-    if (!address) {
+    auto resolved = Net::ResolveIPv4(host, error);
+    if (!resolved) {
         return false;
     }
-    return Net::Connect(m_handle, *address, static_cast<uint16_t>(port));
+    address = *resolved;
+    port = static_cast<uint16_t>(number);
+    return true;
+}
+
+bool TCPSocket::Connect(std::string_view hostText, uint16_t defaultPort) {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    return IsValid() && ResolveHostText(hostText, defaultPort, address, port) &&
+           Net::Connect(m_handle, address, port);
+}
+
+bool TCPSocket::Connect(std::string_view hostText, uint16_t defaultPort, int timeoutMs, Net::Handle wake) {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    return IsValid() && ResolveHostText(hostText, defaultPort, address, port) &&
+           Net::ConnectWithin(m_handle, address, port, timeoutMs, wake);
 }
 
 void TCPSocket::ThrowLastError() const {

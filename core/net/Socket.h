@@ -62,6 +62,8 @@ public:
     bool Create();
     // "host", "host:port" (blanks and line ends around it are ignored). Ports outside 1-65535 are refused.
     bool Connect(std::string_view hostText, uint16_t defaultPort);
+    // The same, giving up after `timeoutMs` or when `wake` becomes readable (see Net::ConnectWithin).
+    bool Connect(std::string_view hostText, uint16_t defaultPort, int timeoutMs, Net::Handle wake);
 
     // One send of at most `length` bytes; the count sent. Throws socket_exception on failure.
     int Send(const void* data, size_t length);
@@ -95,6 +97,9 @@ protected:
 
 private:
     [[noreturn]] void ThrowLastError() const;
+    // Resolves "host[:port]" as Connect takes it.
+    static bool ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
+                                uint16_t& port);
 
     int m_receiveTimeoutMs = -1;
     int m_sendTimeoutMs = -1;

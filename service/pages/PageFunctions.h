@@ -4,6 +4,8 @@
 // from the request into them escapes it with HtmlEscape first. Stateless; any connection thread.
 #pragma once
 
+#include "core/version/ProgramVersion.h"
+
 #include <cstdint>
 #include <string>
 
@@ -13,8 +15,8 @@ class HttpRequest;
 class PageServer;
 
 // The program's version and revision as the pages show them.
-constexpr const char* kPageVersion = "0.943";
-constexpr int kPageRevision = 1095;
+constexpr const char* kPageVersion = kProgramVersion;
+constexpr int kPageRevision = kProgramRevision;
 
 // 301 "Moved Permanently" with "Location" = the URL-encoded location; no body.
 void SendRedirect(HttpRequest& request, const std::string& location);

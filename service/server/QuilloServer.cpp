@@ -1,6 +1,7 @@
 #include "service/server/QuilloServer.h"
 
 #include "core/http/WebServer.h"
+#include "core/http_client/HttpConnection.h"
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
 #include "core/net/LocalAddresses.h"
@@ -17,7 +18,11 @@
 #include "service/mime/MimeTypeTable.h"
 #include "service/mounts/MountManager.h"
 #include "service/plugins/PluginManager.h"
+#include "service/server/MakerService.h"
+#include "service/server/UpdateIPStringThread.h"
+#include "service/server/VersionCheckThread.h"
 #include "service/skins/SkinLoaders.h"
+#include "service/system/ServerInstanceId.h"
 #include "service/system/SystemRequestProcessor.h"
 
 #include <malloc.h>
@@ -45,11 +50,12 @@ void KeepMemoryForTheNextRequest() {
 } // namespace
 
 QuilloServer::QuilloServer(QuilloConfig& config, std::string programFolder,
-                           GuiTransferStatusAggregator* aggregator)
+                           GuiTransferStatusAggregator* aggregator, QuilloServerOptions options)
     : m_config(config), m_programFolder(std::move(programFolder)), m_logSink(config, m_programFolder),
-      m_aggregator(aggregator) {
+      m_aggregator(aggregator), m_options(std::move(options)) {
     KeepMemoryForTheNextRequest();
     SetTraceMask(kServerTraceMask);
+    m_logSink.SetAlertCallback(m_options.alert);
     m_logSink.Install();
     Trace(LOG_NOTICE, "%s", "=======================");
     Trace(LOG_NOTICE, "%s", Tr("Quillo Corvanta 시작..."));
@@ -69,10 +75,15 @@ QuilloServer::QuilloServer(QuilloConfig& config, std::string programFolder,
                             m_config.downloadConnectionLimit.load());
     m_limits->SetPerIPLimit(m_config.usePerIPDownloadConnectionLimit.load(),
                             m_config.perIPdownloadConnectionLimit.load());
-    // The version check (useVersionCheck) needs the outgoing HTTP client; it is started here once built.
+    if (m_config.useVersionCheck.load() && m_options.newerRevision && !m_options.serviceAddress.empty()) {
+        m_versionCheck =
+            std::make_unique<VersionCheckThread>(m_options.serviceAddress, m_options.newerRevision);
+        m_versionCheck->Start();
+    }
 }
 
 QuilloServer::~QuilloServer() {
+    m_versionCheck.reset();
     const bool wasRunning = IsRunning();
     Stop();
     m_config.wasRunning = wasRunning;
@@ -121,7 +132,7 @@ void QuilloServer::Stop() {
     m_webServer->Stop();
     m_webServer.reset();
     m_handler.reset();
-    SetAddress(std::string());
+    CancelAddressThreads();
     Trace(LOG_NOTICE, "%s", Tr("서버 중지"));
     if (m_aggregator != nullptr) {
         m_aggregator->RemoveAll();
@@ -146,17 +157,87 @@ bool QuilloServer::ChangePort(uint16_t port) {
 }
 
 void QuilloServer::StartUpdateIPStringThread() {
-    // Placeholder for the public-address thread: the first address of this host that is not loopback.
+    if (!IsRunning()) {
+        return;
+    }
+    // Threads that are done are joined here; the others go on, and their answers are no longer stored.
+    std::erase_if(m_addressThreads,
+                  [](const std::unique_ptr<UpdateIPStringThread>& thread) { return !thread->IsRunning(); });
+    const std::string local = ChooseLocalAddress(m_config, HostAddresses());
+    uint64_t generation = 0;
+    {
+        ScopedLock lock(m_addressLock);
+        generation = ++m_addressGeneration;
+        m_address = local;
+    }
+    NotifyAddressChanged();
+    if (!m_config.getPublicIP.load() || m_options.serviceAddress.empty()) {
+        return;
+    }
+    auto thread = std::make_unique<UpdateIPStringThread>(
+        m_options.serviceAddress,
+        [this, generation](const std::string& address) { StoreAddress(generation, address); });
+    if (thread->Start()) {
+        m_addressThreads.push_back(std::move(thread));
+    }
+}
+
+void QuilloServer::StoreAddress(uint64_t generation, const std::string& address) {
+    {
+        ScopedLock lock(m_addressLock);
+        if (generation != m_addressGeneration) {
+            return;
+        }
+        m_address = address;
+    }
+    NotifyAddressChanged();
+}
+
+void QuilloServer::CancelAddressThreads() {
+    {
+        ScopedLock lock(m_addressLock);
+        ++m_addressGeneration;
+        m_address.clear();
+    }
+    // Each thread's destructor cancels its request and joins it.
+    m_addressThreads.clear();
+}
+
+void QuilloServer::NotifyAddressChanged() const {
+    if (m_options.addressChanged) {
+        m_options.addressChanged();
+    }
+}
+
+std::vector<std::string> QuilloServer::HostAddresses() const {
+    if (m_options.hostAddresses) {
+        return m_options.hostAddresses();
+    }
     std::vector<std::string> addresses;
     GetLocalIPv4Addresses(addresses);
-    std::string address = "127.0.0.1";
-    for (const std::string& candidate : addresses) {
-        if (candidate.rfind("127.", 0) != 0) {
-            address = candidate;
-            break;
-        }
+    return addresses;
+}
+
+bool QuilloServer::RunningCheck() {
+    if (!IsRunning() || m_options.serviceAddress.empty()) {
+        return false;
     }
-    SetAddress(address);
+    std::string address;
+    if (m_config.useHostName.load()) {
+        address = m_config.HostName.Get();
+        Trim(address, " \t\r\n");
+    }
+    if (address.empty()) {
+        address = GetAddress();
+    }
+    HttpConnection connection(kHttpClientGet, MakeServiceUrl(m_options.serviceAddress, kRunningCheckPath));
+    connection.AddField("port", std::to_string(GetPort()));
+    connection.AddField("addr", address);
+    try {
+        return connection.Execute() == 200 && ReadShortReply(connection) == GetServerInstanceId();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::string QuilloServer::GetAddress() const {

@@ -1,11 +1,13 @@
 // The file-sharing service as one object: it owns the shares, the accounts, the IP filter and the
 // connection-count limits, installs the program's log sink, loads what requests are served from
 // (built-in files, MIME table, skins, IP-filter rules), starts and stops the web server with the
-// request dispatcher on the configured port, and knows the address under which the server is shown.
+// request dispatcher on the configured port, knows the address under which the server is shown, and talks
+// to the maker's web service: the public address, the version check and the connection test.
 // The shell creates one at start and destroys it at exit, on its GUI thread; tests build one over a
-// configuration in a temporary folder. Start, Stop, ChangePort and the destructor run on one thread.
-// The address string is written by the address update and read by GetUrl under the address lock; the
-// managers guard themselves and are reached by connection threads through ServerContext.
+// configuration in a temporary folder. Start, Stop, ChangePort, RunningCheck and the destructor run on
+// one thread, which also owns the worker threads (the public-address threads, the version check): Stop
+// and the destructor cancel and join them. The address string and its generation are guarded by the
+// address lock; the managers guard themselves and are reached by connection threads through ServerContext.
 #pragma once
 
 #include "core/thread/CriticalSection.h"
@@ -13,24 +15,49 @@
 #include "service/server/ServerLogSink.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Vuxo {
 
 class GuiTransferStatusAggregator;
 class QuilloHttpRequestHandler;
+class UpdateIPStringThread;
+class VersionCheckThread;
 class WebServer;
+
+// What the server object is given besides its configuration: the maker's service and the callbacks to
+// the shell. Every callback may be empty.
+struct QuilloServerOptions {
+    // host[:port] of the maker's web service (kDefaultServiceAddress in the program); "" for none: no
+    // public address is asked for, no version check runs and RunningCheck is false.
+    std::string serviceAddress;
+    // LOG_ALERT texts (see ServerLogSink). Set before anything is loaded, so that the alerts of the
+    // construction (a damaged share item, a skin that fails to load) reach it too.
+    ServerLogSink::AlertCallback alert;
+    // The address the server is shown under changed. Any thread.
+    std::function<void()> addressChanged;
+    // The maker's service reports a newer revision: called at most once, on the version-check thread.
+    // Without it no version check runs.
+    std::function<void()> newerRevision;
+    // This host's IPv4 addresses (empty: the interfaces' own).
+    std::function<std::vector<std::string>()> hostAddresses;
+};
 
 class QuilloServer : public ServerContext {
 public:
     using AlertCallback = ServerLogSink::AlertCallback;
 
     // `programFolder` holds mount.ini (the configuration's file), skin/, plugin/ and Log/. The aggregator
-    // (may be null: none) is not owned; the configuration must outlive the server.
-    QuilloServer(QuilloConfig& config, std::string programFolder, GuiTransferStatusAggregator* aggregator);
-    // Stops, keeps `wasRunning` as it was before the stop, saves, and logs the closing line.
+    // (may be null: none) is not owned; the configuration must outlive the server. Starts the version
+    // check when `useVersionCheck` is on and the options name a service and a notice callback.
+    QuilloServer(QuilloConfig& config, std::string programFolder, GuiTransferStatusAggregator* aggregator,
+                 QuilloServerOptions options = {});
+    // Ends the version check, stops, keeps `wasRunning` as it was before the stop, saves, and logs the
+    // closing line.
     ~QuilloServer() override;
 
     QuilloServer(const QuilloServer&) = delete;
@@ -39,7 +66,8 @@ public:
     // Listens on the configured port with a new dispatcher. True when already running. On failure the
     // alert tells whether the port is taken or needs privileges, `wasRunning` is cleared and saved.
     bool Start();
-    // Ends every connection, clears the address and every transfer, clears `wasRunning` and saves.
+    // Ends every connection and public-address request, clears the address and every transfer, clears
+    // `wasRunning` and saves.
     void Stop();
     bool IsRunning() const;
     // The port listened on (only meaningful while running).
@@ -47,12 +75,19 @@ public:
     // Moves a running server to another port; false (old port kept) when the new one cannot be used.
     bool ChangePort(uint16_t port);
 
-    // Works out the address the server is shown under. The lookup of the public address and the
-    // configured host name belong to the public-address thread, which replaces this step later; today
-    // the address is the first non-loopback IPv4 address of this host, or "127.0.0.1".
+    // Works out the address the server is shown under again (Start does; the shell does when the address
+    // settings change): at once the host name, the preferred or the first network address
+    // (ChooseLocalAddress), and then, when `getPublicIP` is on, the public address from a new
+    // public-address thread. Only the newest request stores its answer, and none after Stop. Nothing
+    // while stopped.
     void StartUpdateIPStringThread();
     std::string GetAddress() const;
     void SetAddress(const std::string& address);
+
+    // Asks the maker's service whether it reaches this server from outside: true when the service's
+    // request to the address (the host name when `useHostName` is set) and port got this server's
+    // instance id. False while stopped, without a service, and on any failure. Blocks until answered.
+    bool RunningCheck();
 
     // "http://" + address (+ ":" + port unless the address holds ":" or the port is 80) + "/"; "" while
     // stopped.
@@ -79,6 +114,11 @@ public:
 
 private:
     void LogStartFailure(int port);
+    // Stores a public address when no newer request or Stop came since `generation` was drawn.
+    void StoreAddress(uint64_t generation, const std::string& address);
+    void CancelAddressThreads();
+    void NotifyAddressChanged() const;
+    std::vector<std::string> HostAddresses() const;
 
     QuilloConfig& m_config;
     std::string m_programFolder;
@@ -90,8 +130,12 @@ private:
     GuiTransferStatusAggregator* m_aggregator; // not owned
     std::unique_ptr<ConnectionCountLimitManager> m_limits;
     std::unique_ptr<IPFilter> m_ipFilter;
+    QuilloServerOptions m_options;
     mutable CriticalSection m_addressLock;
     std::string m_address;
+    uint64_t m_addressGeneration = 0; // drawn by each address request and by Stop
+    std::vector<std::unique_ptr<UpdateIPStringThread>> m_addressThreads;
+    std::unique_ptr<VersionCheckThread> m_versionCheck;
 };
 
 // Loads, in this order: the built-in files, the MIME table (the program folder's mime-type.txt, else the

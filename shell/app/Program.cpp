@@ -6,6 +6,7 @@
 #include "core/transfer/GuiTransferStatusAggregator.h"
 #include "res/BuiltinResources.h"
 #include "service/config/QuilloConfig.h"
+#include "service/server/MakerService.h"
 #include "shell/app/QtShellPlatform.h"
 #include "shell/app/SignalPipe.h"
 #include "shell/app/SingleInstance.h"
@@ -17,11 +18,19 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace Vuxo {
 
 namespace {
+
+// The maker's web service of this build; CORVANTA_SERVICE=host:port puts another in its place (a fake on
+// this machine when the program is tested), and an empty value leaves the program without one.
+std::string ServiceAddress() {
+    const char* replacement = std::getenv("CORVANTA_SERVICE");
+    return replacement != nullptr ? replacement : kDefaultServiceAddress;
+}
 
 // The main frame's run: from its creation to its destruction, which stops the server and saves.
 int RunMainFrame(QApplication& app, QuilloConfig& config, SingleInstance& instance, SignalPipe& signalPipe) {
@@ -30,7 +39,8 @@ int RunMainFrame(QApplication& app, QuilloConfig& config, SingleInstance& instan
 
     auto frame = std::make_unique<CMainFrame>(CMainFrame::Environment{
         config, config.GetFolder(), QCoreApplication::applicationFilePath().toStdString(),
-        GuiTransferStatusAggregator::GetInstance(), LogQueue::GetInstance(), platform.Get()});
+        GuiTransferStatusAggregator::GetInstance(), LogQueue::GetInstance(), platform.Get(),
+        ServiceAddress()});
     QObject::connect(&instance, &SingleInstance::wakeRequested, frame.get(),
                      &CMainFrame::WakeFromSecondInstance);
     QObject::connect(&signalPipe, &SignalPipe::terminationRequested, frame.get(), &CMainFrame::RequestExit);

@@ -2,6 +2,8 @@
 // them), its toolbar bands and its status-bar panes. Constants only.
 #pragma once
 
+#include "core/version/ProgramVersion.h"
+
 namespace Vuxo {
 
 enum CommandId : int {
@@ -45,7 +47,7 @@ enum StatusPane : int {
 };
 
 // The program's revision and version, as the status bar, the crash report and the about box show them.
-constexpr int kRevision = 1095;
-constexpr const char* kVersionText = "0.943";
+constexpr int kRevision = kProgramRevision;
+constexpr const char* kVersionText = kProgramVersion;
 
 } // namespace Vuxo

@@ -8,6 +8,7 @@
 #include "service/config/QuilloConfig.h"
 #include "service/language/LanguageFiles.h"
 #include "service/mounts/MountManager.h"
+#include "service/server/MakerService.h"
 #include "service/server/QuilloServer.h"
 #include "shell/frame/AlertRelay.h"
 #include "shell/frame/FrameText.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QStatusBar>
 #include <QThread>
@@ -47,7 +49,8 @@ constexpr int kBalloonMilliseconds = 15000;
 CMainFrame::CMainFrame(Environment environment)
     : m_config(environment.config), m_programFolder(std::move(environment.programFolder)),
       m_programPath(std::move(environment.programPath)), m_aggregator(environment.aggregator),
-      m_logQueue(environment.logQueue), m_platform(environment.platform) {
+      m_logQueue(environment.logQueue), m_platform(environment.platform),
+      m_serviceAddress(std::move(environment.serviceAddress)) {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     setWindowIcon(LoadShellIcon(QStringLiteral("corvanta")));
     setMinimumSize(400, 300);
@@ -106,8 +109,16 @@ void CMainFrame::LoadUiLanguage() {
 
 void CMainFrame::CreateServer() {
     m_alerts = new AlertRelay([this](const QString& text) { ShowAlert(text); }, this);
-    m_server = std::make_unique<QuilloServer>(m_config, m_programFolder, &m_aggregator);
-    m_server->SetAlertCallback([relay = m_alerts](const std::u16string& text) { relay->Post(text); });
+    QuilloServerOptions options;
+    options.serviceAddress = m_serviceAddress;
+    // The alerts of the server's own construction (a damaged share item, a skin that fails to load) wait
+    // in the relay until the event loop runs.
+    options.alert = [relay = m_alerts](const std::u16string& text) { relay->Post(text); };
+    options.addressChanged = [this] { ShowRootAddress(); };
+    options.newerRevision = [this] {
+        QMetaObject::invokeMethod(this, &CMainFrame::ShowNewerRevisionNotice, Qt::QueuedConnection);
+    };
+    m_server = std::make_unique<QuilloServer>(m_config, m_programFolder, &m_aggregator, std::move(options));
     if (m_languageFailed) {
         Trace(LOG_WARNING, Tr("언어 파일을 읽지 못해 기본 언어로 표시합니다: %s"),
               m_config.uiLanguageFile.Get().c_str());
@@ -326,6 +337,19 @@ void CMainFrame::ShowRootAddress() {
 
 void CMainFrame::ShowAlert(const QString& text) {
     m_platform.boxes.Show(nullptr, text, QString::fromUtf8(kWindowTitle), BoxIcon::Error, BoxButtons::Ok);
+}
+
+void CMainFrame::ShowNewerRevisionNotice() {
+    // A plain box for now, without a loop of its own: the event loop goes on while it shows.
+    const QString text = FrameText("현재 실행되고 있는 Quillo Corvanta가 최신 버전이 아닙니다.\n"
+                                   "다음 링크에서 최신 버전을 받으실 수 있습니다.") +
+                         QStringLiteral("\n") + QString::fromUtf8(kMakerHomepage);
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8(kWindowTitle), text,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("newerRevisionNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

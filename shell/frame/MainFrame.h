@@ -7,7 +7,8 @@
 //
 // Made by the program's entry (or a test) on the GUI thread, which is the only thread that touches it;
 // ShowAddress and ShowRootAddress may be called from any thread and are then carried out on the GUI
-// thread by a queued call, as are the server's alert texts (AlertRelay). The destructor destroys the
+// thread by a queued call, as are the server's alert texts (AlertRelay) and its newer-revision notice. The
+// server's address callback is ShowRootAddress. The destructor destroys the
 // server object (stop, save, closing log line) before the views and their notification targets go.
 // The configuration, the aggregator, the log queue and the platform services must outlive the frame.
 #pragma once
@@ -45,7 +46,7 @@ class CMainFrame final : public QMainWindow {
     Q_OBJECT
 public:
     // What the frame is made over. `programPath` is the program's own file, which the autostart entry is
-    // compared with.
+    // compared with; `serviceAddress` is the maker's web service handed to the server ("" for none).
     struct Environment {
         QuilloConfig& config;
         std::string programFolder;
@@ -53,6 +54,7 @@ public:
         GuiTransferStatusAggregator& aggregator;
         LogQueue& logQueue;
         ShellPlatform platform;
+        std::string serviceAddress;
     };
 
     explicit CMainFrame(Environment environment);
@@ -120,6 +122,8 @@ private:
     void OnTabChanged(int index);
     void OnTransferSummary(int liveTransfers, qint64 bytesPerSecond);
     void ShowAlert(const QString& text);
+    // The maker's service reports a newer revision (GUI thread, from a queued call).
+    void ShowNewerRevisionNotice();
     void AddTrayIcon();
     void Restore();
 
@@ -157,6 +161,7 @@ private:
     GuiTransferStatusAggregator& m_aggregator;
     LogQueue& m_logQueue;
     ShellPlatform m_platform;
+    std::string m_serviceAddress;
 
     std::unique_ptr<QuilloServer> m_server;
     AlertRelay* m_alerts = nullptr;

@@ -6,6 +6,8 @@
 // order (the configuration is saved as the program saves it). --port overrides the configured port for
 // this run only (0: a free port of the system's choice). Exit code 0 after a clean stop, 1 when the
 // server could not start, 2 on a usage error. Benchmarks and browser tests drive the server this way.
+// The maker's service is never asked: its address is a dead local port, so the public address falls
+// back to this host's own and no version check runs.
 #include "core/platform/fs/ProgramFolder.h"
 #include "core/text/Utf8.h"
 #include "core/transfer/GuiTransferStatusAggregator.h"
@@ -21,6 +23,9 @@
 #include <system_error>
 
 namespace {
+
+// Nothing listens on port 1 of the loopback: every request to the service fails at once, locally.
+constexpr const char* kNoService = "127.0.0.1:1";
 
 struct Options {
     std::string folder;
@@ -85,10 +90,12 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     {
         Vuxo::GuiTransferStatusAggregator aggregator;
-        Vuxo::QuilloServer server(config, folder, &aggregator);
-        server.SetAlertCallback([](const std::u16string& text) {
+        Vuxo::QuilloServerOptions serverOptions;
+        serverOptions.serviceAddress = kNoService;
+        serverOptions.alert = [](const std::u16string& text) {
             std::fprintf(stderr, "corvanta_serve: %s\n", Vuxo::WideToUtf8(text).c_str());
-        });
+        };
+        Vuxo::QuilloServer server(config, folder, &aggregator, std::move(serverOptions));
         const bool started = server.Start();
         config.port = configuredPort; // the override is not saved
         if (!started) {

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <ifaddrs.h>
@@ -188,28 +189,73 @@ Handle Accept(Handle listener) {
     }
 }
 
+namespace {
+
+// Waits for a connect in progress to finish (negative time-out: no limit); its outcome in errno.
+bool AwaitConnect(Handle handle, int timeoutMs, Handle wake) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    pollfd fds[2] = {{handle, POLLOUT, 0}, {wake, POLLIN, 0}};
+    const nfds_t count = wake == kNoHandle ? 1 : 2;
+    for (;;) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = left > 0 ? static_cast<int>(left) : 0;
+        }
+        const int rc = ::poll(fds, count, wait);
+        if (rc < 0 && errno == EINTR) {
+            continue;
+        }
+        if (rc < 0) {
+            return false;
+        }
+        if (count == 2 && fds[1].revents != 0) {
+            errno = ECANCELED;
+            return false;
+        }
+        if (rc == 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        int err = 0;
+        socklen_t len = sizeof err;
+        if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+            return false;
+        }
+        errno = err;
+        return err == 0;
+    }
+}
+
+} // namespace
+
 bool Connect(Handle handle, uint32_t address, uint16_t port) {
     sockaddr_in sa = MakeAddress(address, port);
     if (::connect(handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
         return true;
     }
-    if (errno != EINTR) {
-        return false;
-    }
     // An interrupted connect goes on in the background: wait for its outcome.
-    pollfd p{handle, POLLOUT, 0};
-    while (::poll(&p, 1, -1) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    int err = 0;
-    socklen_t len = sizeof err;
-    if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+    return errno == EINTR && AwaitConnect(handle, -1, kNoHandle);
+}
+
+bool ConnectWithin(Handle handle, uint32_t address, uint16_t port, int timeoutMs, Handle wake) {
+    const bool wasNonBlocking = IsNonBlocking(handle);
+    if (!wasNonBlocking && !SetNonBlocking(handle, true)) {
         return false;
+    }
+    sockaddr_in sa = MakeAddress(address, port);
+    bool connected = ::connect(handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+    if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
+        connected = AwaitConnect(handle, timeoutMs, wake);
+    }
+    const int err = errno;
+    if (!wasNonBlocking) {
+        SetNonBlocking(handle, false);
     }
     errno = err;
-    return err == 0;
+    return connected;
 }
 
 long Send(Handle handle, const void* data, size_t length, int flags) {

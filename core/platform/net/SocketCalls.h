@@ -63,6 +63,10 @@ bool Listen(Handle handle);
 Handle Accept(Handle listener);
 // address: IPv4 in network byte order; port in host byte order.
 bool Connect(Handle handle, uint32_t address, uint16_t port);
+// Connect that gives up once `timeoutMs` passed (negative: never) or `wake` (kNoHandle: none) became
+// readable; the socket's blocking mode is kept. On failure errno tells why: ETIMEDOUT for the time-out,
+// ECANCELED for a wake, else the connect's own error.
+bool ConnectWithin(Handle handle, uint32_t address, uint16_t port, int timeoutMs, Handle wake);
 
 // One send / recv; EINTR is retried. -1 on failure (LastError tells why).
 long Send(Handle handle, const void* data, size_t length, int flags);

@@ -5,6 +5,7 @@
 
 #include "core/net/Socket.h"
 #include "core/text/Utf8.h"
+#include "res/BuiltinResources.h"
 #include "service/config/QuilloConfig.h"
 #include "service/server/QuilloServer.h"
 
@@ -67,6 +68,19 @@ TEST(QuilloServerTest, ClosingWhileRunningKeepsWasRunning) {
         { QuilloServer server(config, folder.Path(), nullptr); }
         EXPECT_FALSE(SavedWasRunning(folder.Path()));
     }
+}
+
+TEST(QuilloServerTest, AlertsOfTheConstructionReachTheAlertOption) {
+    RegisterBuiltinResources();
+    Fixtures::TempDir folder;
+    QuilloConfig config(folder.Path());
+    config.mounts.push_back("broken"); // a damaged share item, found while the server object is made
+    std::vector<std::string> alerts;
+    QuilloServerOptions options;
+    options.alert = [&alerts](const std::u16string& text) { alerts.push_back(WideToUtf8(text)); };
+    QuilloServer server(config, folder.Path(), nullptr, std::move(options));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("설정파일 로딩중 일부 문제가 발생하여 무시했습니다.", 0), 0u) << alerts[0];
 }
 
 TEST(QuilloServerTest, PortInUseFailsWithTheAlert) {

@@ -1,8 +1,11 @@
 // The real program, started as a process (offscreen) from a program folder of its own in a temporary
 // folder: the orderly exit on SIGTERM and SIGINT, a second start waking the first, two copies when the
-// setting allows it, and a shared file fetched over HTTP with curl.
+// setting allows it, a shared file fetched over HTTP with curl, and the maker's service named by the
+// environment. Every copy is given a maker's service on this machine: a fake, or a dead port.
+#include "fixtures/support/FakeMakerService.h"
 #include "service/config/QuilloConfig.h"
 #include "service/mounts/MountManager.h"
+#include "service/server/MakerService.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -20,6 +23,9 @@
 using namespace Vuxo;
 
 namespace {
+
+// Nothing listens there: the program's requests to the maker's service fail at once, on this machine.
+const QString kNoService = QStringLiteral("127.0.0.1:1");
 
 // A program folder with a copy of the program, and the private folders of one desktop session.
 class ProgramFolder {
@@ -76,10 +82,11 @@ public:
     }
 
     // Starts a copy of the program from a working folder that is not the program folder.
-    std::unique_ptr<QProcess> Start() const {
+    std::unique_ptr<QProcess> Start(const QString& service = kNoService) const {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("CORVANTA_SERVICE"), service);
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("run"));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path("config"));
         process->setProcessEnvironment(environment);
@@ -238,6 +245,25 @@ private slots:
         QCOMPARE(exitCode, 1);
     }
 
+    void theMakersServiceIsTheOneTheEnvironmentNames() {
+        Fixtures::FakeMakerService maker;
+        maker.Queue(kPublicAddressPath, {200, "203.0.113.7\r\n"});
+        maker.Queue(kRevisionPath, {200, "1096"});
+        ProgramFolder folder;
+        QVERIFY(folder.IsReady());
+        folder.Configure([](QuilloConfig& config, MountManager&) {
+            config.wasRunning = true;
+            config.useVersionCheck = true;
+        });
+        auto program = folder.Start(QString::fromStdString(maker.Address()));
+        QVERIFY(folder.WaitForLog(QString::fromUtf8("외부에서 주소 얻어오기 성공. 주소 : 203.0.113.7"),
+                                  *program));
+        QVERIFY(maker.WaitForRequests(kRevisionPath, 1));
+        int exitCode = -1;
+        QVERIFY(EndsWith(*program, SIGTERM, exitCode));
+        QCOMPARE(exitCode, 1);
+    }
+
     // The README's run command, in a copy of the tree whose set-up and build steps are already done.
     void theRunScriptSharesAFolderOnItsFirstStartOnly() {
         QTemporaryDir root;
@@ -271,6 +297,7 @@ private slots:
             environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
             environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
             environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("run")));
+            environment.insert(QStringLiteral("CORVANTA_SERVICE"), kNoService);
             script.setProcessEnvironment(environment);
             script.setWorkingDirectory(root.path());
             script.setProcessChannelMode(QProcess::MergedChannels);

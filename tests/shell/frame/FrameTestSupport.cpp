@@ -2,6 +2,7 @@
 
 #include "core/log/LogQueue.h"
 #include "core/text/Clipboard.h"
+#include "res/BuiltinResources.h"
 #include "shell/views/MountView.h"
 #include "shell/views/MyTabViewCtrl.h"
 
@@ -86,6 +87,8 @@ RecordingClipboard::~RecordingClipboard() {
 }
 
 FrameFixture::FrameFixture(const std::function<void(QuilloConfig&)>& configure, bool makeFrame) {
+    // As the program does first: the built-in skin and files are there for the server to load.
+    RegisterBuiltinResources();
     QDir(m_root.path()).mkpath(QStringLiteral("program"));
     QDir(m_root.path()).mkpath(QStringLiteral("data"));
     m_config = std::make_unique<QuilloConfig>(ProgramFolder());
@@ -107,7 +110,7 @@ FrameFixture::~FrameFixture() {
 void FrameFixture::MakeFrame() {
     m_frame = std::make_unique<CMainFrame>(CMainFrame::Environment{
         *m_config, ProgramFolder(), kProgramPath, m_aggregator, LogQueue::GetInstance(),
-        ShellPlatform{boxes, picker, urlOpener, tray, autostart, runner}});
+        ShellPlatform{boxes, picker, urlOpener, tray, autostart, runner}, serviceAddress});
 }
 
 void FrameFixture::DestroyFrame() {

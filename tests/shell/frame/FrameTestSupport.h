@@ -185,6 +185,8 @@ public:
     // Today's day log (all day files joined).
     std::string DayLog() const;
 
+    // The maker's service the frame hands to the server ("" for none); set before MakeFrame.
+    std::string serviceAddress;
     FakeBoxes boxes;
     FakePicker picker;
     FakeUrlOpener urlOpener;
