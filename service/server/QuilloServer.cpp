@@ -20,6 +20,7 @@
 #include "service/mounts/MountManager.h"
 #include "service/plugins/PluginManager.h"
 #include "service/server/MakerService.h"
+#include "service/server/RunningCheckCancel.h"
 #include "service/server/UpdateIPStringThread.h"
 #include "service/server/VersionCheckThread.h"
 #include "service/skins/SkinLoaders.h"
@@ -226,7 +227,7 @@ std::vector<std::string> QuilloServer::HostAddresses() const {
     return addresses;
 }
 
-bool QuilloServer::RunningCheck() {
+bool QuilloServer::RunningCheck(RunningCheckCancel* cancel) {
     if (!IsRunning() || m_options.serviceAddress.empty()) {
         return false;
     }
@@ -241,6 +242,10 @@ bool QuilloServer::RunningCheck() {
     HttpConnection connection(kHttpClientGet, MakeServiceUrl(m_options.serviceAddress, kRunningCheckPath));
     connection.AddField("port", std::to_string(GetPort()));
     connection.AddField("addr", address);
+    const RunningCheckCancel::Scope cancellable(cancel, connection);
+    if (cancellable.CameTooLate()) {
+        return false;
+    }
     try {
         return connection.Execute() == 200 && ReadShortReply(connection) == GetServerInstanceId();
     } catch (const std::exception&) {

@@ -25,6 +25,7 @@ namespace Vuxo {
 
 class GuiTransferStatusAggregator;
 class QuilloHttpRequestHandler;
+class RunningCheckCancel;
 class UpdateIPStringThread;
 class VersionCheckThread;
 class WebServer;
@@ -88,8 +89,9 @@ public:
 
     // Asks the maker's service whether it reaches this server from outside: true when the service's
     // request to the address (the host name when `useHostName` is set) and port got this server's
-    // instance id. False while stopped, without a service, and on any failure. Blocks until answered.
-    bool RunningCheck();
+    // instance id. False while stopped, without a service, and on any failure. Blocks until answered or
+    // until `cancel` (when given) is cancelled from another thread.
+    bool RunningCheck(RunningCheckCancel* cancel = nullptr);
 
     // "http://" + address (+ ":" + port unless the address holds ":" or the port is 80) + "/"; "" while
     // stopped.

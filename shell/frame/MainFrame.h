@@ -86,7 +86,7 @@ public:
     // further (no server, no views) and the program ends with 0.
     bool WasLanguageChoiceCancelled() const { return m_languageCancelled; }
 
-    // The connection test the Server page of the preferences offers (none: the test is not offered).
+    // Replaces the connection test the Server page of the preferences offers (the server's RunningCheck).
     void SetConnectionCheck(ConnectionCheck check);
 
     bool IsHiddenToTray() const { return m_hidden; }
@@ -145,6 +145,8 @@ private:
     // What follows the preferences dialog's OK: the port, the language notice, the connection limits, the
     // address, the save.
     void AfterPreferences(uint16_t oldPort, const std::string& oldLanguage);
+    // The server's own connection test, cancelled when the dialog that asked for it goes.
+    ConnectionCheck ServerConnectionCheck() const;
     void OnAddShare();
     void OnExit();
     void OnDeleteShares();

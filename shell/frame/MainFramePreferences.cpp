@@ -5,12 +5,15 @@
 #include "service/config/QuilloConfig.h"
 #include "service/plugins/PluginManager.h"
 #include "service/server/QuilloServer.h"
+#include "service/server/RunningCheckCancel.h"
 #include "service/skins/SkinManager.h"
 #include "shell/frame/FrameText.h"
 #include "shell/frame/MainFrame.h"
 #include "shell/prefs/COptionDlg.h"
 
 #include <QApplication>
+
+#include <memory>
 
 namespace Vuxo {
 
@@ -26,6 +29,14 @@ std::vector<std::string> LocalAddresses() {
 
 void CMainFrame::SetConnectionCheck(ConnectionCheck check) {
     m_connectionCheck = std::move(check);
+}
+
+ConnectionCheck CMainFrame::ServerConnectionCheck() const {
+    // One cancel per dialog: closing the dialog ends a test in progress, and one that had not begun yet.
+    auto cancel = std::make_shared<RunningCheckCancel>();
+    QuilloServer* server = m_server.get();
+    return ConnectionCheck{[server, cancel] { return server->RunningCheck(cancel.get()); },
+                           [cancel] { cancel->Cancel(); }};
 }
 
 void CMainFrame::OnPreferences() {
@@ -50,7 +61,7 @@ void CMainFrame::OnPreferences() {
                                   m_programPath,
                                   m_programFolder,
                                   &LocalAddresses,
-                                  m_connectionCheck};
+                                  m_connectionCheck.run ? m_connectionCheck : ServerConnectionCheck()};
     int result = QDialog::Rejected;
     {
         QWidget* active = QApplication::activeWindow();

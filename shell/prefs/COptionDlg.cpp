@@ -58,12 +58,7 @@ COptionDlg::COptionDlg(OptionEnvironment& environment, QWidget* parent) : QDialo
     body->addWidget(m_frame, 1);
     layout->addLayout(body, 1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1)->setText(ShellText("확인(&O)"));
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2)->setText(ShellText("취소(&C)"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &COptionDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &COptionDlg::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(MakeOkCancelButtons(*this));
 
     for (const Entry& entry : m_pages) {
         m_list->addItem(entry.name);

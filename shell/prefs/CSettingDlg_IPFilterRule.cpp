@@ -33,12 +33,7 @@ CSettingDlg_IPFilterRule::CSettingDlg_IPFilterRule(MessageBoxes& boxes, const QS
     (allow ? m_allow : m_ban)->setChecked(true);
     layout->addWidget(policy);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1)->setText(ShellText("확인(&O)"));
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2)->setText(ShellText("취소(&C)"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(MakeOkCancelButtons(*this));
 }
 
 QString CSettingDlg_IPFilterRule::GetPattern() const {

@@ -34,12 +34,7 @@ CSettingDlg_ModifyAccount::CSettingDlg_ModifyAccount(MessageBoxes& boxes, const 
     form->addRow(ShellText("Password :"), m_password);
     layout->addLayout(form);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1)->setText(ShellText("확인(&O)"));
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2)->setText(ShellText("취소(&C)"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(MakeOkCancelButtons(*this));
 }
 
 QString CSettingDlg_ModifyAccount::GetName() const {
