@@ -1,8 +1,9 @@
 // CMainFrame: the program's one top-level window and the owner of the server object. It loads the UI
-// language, creates the server, lays out the bands (the main and about toolbars; below them one bar with
-// the address box, its copy and browse buttons and the buttons of the selected tab), the tab view with the
-// share list, transfer-status and log views, and a four-pane status bar. It carries out every command of the
-// toolbars, the tray menu, the share list and the keyboard, hides itself in the notification area instead of
+// language (asking for one when the configured file cannot be loaded), creates the server, lays out the
+// bands (the main and about toolbars; below them one bar with the address box, its copy and browse buttons
+// and the buttons of the selected tab), the tab view with the share list, transfer-status and log views, and
+// a four-pane status bar. It carries out every command of the toolbars, the tray menu, the share list and the
+// keyboard (opening the about and share-settings dialogs), hides itself in the notification area instead of
 // closing, and keeps the address box showing the web address of the server or of the selected share.
 //
 // Made by the program's entry (or a test) on the GUI thread, which is the only thread that touches it;
