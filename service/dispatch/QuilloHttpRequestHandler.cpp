@@ -313,9 +313,11 @@ void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::strin
     // regular files open (never a folder, FIFO or device, and the open never blocks), and only inside the
     // share, whatever link is swapped in since the path was split: what opens is inside, so the look at
     // the links on the way (GetLocalPath) would have let it through as well.
+    // A name that ends in "/" is never a file (the open would fail), so a folder's page skips the try.
     const MountManager& mounts = m_server.GetMountManager();
+    const std::string& path = request.GetPath();
     PelkFile file;
-    if (mounts.OpenFile(request.GetPath(), file)) {
+    if (path.back() != '/' && mounts.OpenFile(path, file)) {
         if (rights.CanDownload()) {
             ServeFile(request, openPath, file);
         } else {
@@ -324,7 +326,7 @@ void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::strin
         return;
     }
     // Anything else is looked at by its path text, which must first be checked for links leading out.
-    const std::string localPath = mounts.GetLocalPath(request.GetPath());
+    const std::string localPath = mounts.GetLocalPath(path);
     PathInfo info;
     if (localPath.empty() || !QueryPath(localPath, info)) {
         info.kind = PathKind::Missing;
@@ -348,7 +350,7 @@ void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::strin
     case PathKind::Missing:
     case PathKind::Other:
         // Only folders and regular files are served: a FIFO or device would block or never end.
-        SendNotFound(request, m_server, request.GetPath());
+        SendNotFound(request, m_server, path);
         return;
     }
 }
