@@ -12,7 +12,8 @@ std::optional<Vuxo::FileOpenRequest> RequestForMode(unsigned mode, bool exclusiv
     Vuxo::FileOpenRequest request;
     // A writer always locks the file for itself: sharing it would let a second writer truncate or
     // overwrite the first one's file under it.
-    request.share = exclusive || mode != PelkFile::ModeRead ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
+    request.share =
+        exclusive || mode != PelkFile::ModeRead ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
     switch (mode) {
     case PelkFile::ModeRead:
         request.access = Vuxo::FileAccess::Read;
@@ -71,10 +72,12 @@ bool PelkFile::OpenBeneath(const std::string& root, const std::string& rest, uns
     if (!request) {
         return false;
     }
-    Vuxo::FileDescriptor file = Vuxo::OpenRegularFileBeneath(root, rest, *request);
+    int64_t size = -1;
+    Vuxo::FileDescriptor file = Vuxo::OpenRegularFileBeneath(root, rest, *request, nullptr, &size);
     if (!file.IsValid()) {
         return false;
     }
+    m_sizeAtOpen = size;
     m_descriptor = file.Release();
     m_owned = true;
     return true;
@@ -119,6 +122,7 @@ bool PelkFile::Flush() {
 
 bool PelkFile::Close() {
     m_fullPath.clear();
+    m_sizeAtOpen = -1;
     if (m_descriptor < 0) {
         return true;
     }

@@ -47,6 +47,10 @@ public:
     virtual int64_t Tell();
     // Size of the file, or -1.
     virtual int64_t GetSize();
+    // The size a read open measured on this descriptor once its share lock was held, without asking
+    // again; -1 after a write open, for a borrowed descriptor or when closed. A file another program
+    // writes may have grown since: GetSize measures anew.
+    int64_t GetSizeAtOpen() const { return m_sizeAtOpen; }
     // Moves the position relative to Begin, Current or End; the new position, or -1.
     virtual int64_t Seek(int64_t distance, int origin);
     // Reports a failed close; closing a closed file succeeds.
@@ -68,6 +72,7 @@ public:
 private:
     int m_descriptor = -1;
     bool m_owned = false;
+    int64_t m_sizeAtOpen = -1;
     std::string m_fullPath;
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/http/FormBodyBudget.h"
 #include "core/log/Trace.h"
+#include "core/log/TraceBatch.h"
 #include "core/text/StringHelpers.h"
 #include "core/thread/StopEvent.h"
 
@@ -197,6 +198,7 @@ void HttpRequest::Flush() {
 }
 
 void HttpRequest::SendAll(const char* data, size_t length) {
+    TraceBatch::DeliverHeld(); // no log line waits behind the peer or the speed limit
     while (length > 0) {
         int sent = m_socket.Send(data, length);
         data += sent;
@@ -211,6 +213,7 @@ void HttpRequest::SendFileData(int fileDescriptor, int64_t offset, int64_t count
         return;
     }
     Flush();
+    TraceBatch::DeliverHeld();
     while (count > 0) {
         size_t chunk = FileChunkForSpeed(m_reporter.GetSpeed(kDirectionDownload));
         chunk = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk), count));
@@ -298,6 +301,7 @@ int64_t HttpRequest::DrainForm() {
 
 size_t HttpRequest::ReceiveBody(char* buffer, size_t capacity) {
     SendContinue();
+    TraceBatch::DeliverHeld();
     int n = m_socket.Receive(buffer, capacity);
     m_reporter.AddTransferredBytes(kDirectionUpload, static_cast<uint64_t>(n));
     Log(LOG_DEBUG, "Receive(%d bytes)-OK", n);
@@ -305,6 +309,7 @@ size_t HttpRequest::ReceiveBody(char* buffer, size_t capacity) {
 }
 
 int HttpRequest::Receive(void* buffer, size_t capacity) {
+    TraceBatch::DeliverHeld();
     int n = m_socket.Receive(buffer, capacity);
     m_reporter.AddTransferredBytes(kDirectionUpload, static_cast<uint64_t>(n));
     return n;

@@ -183,16 +183,17 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
     if (path.empty() && !ReceiveForm(request)) {
         return;
     }
+    const Route route = ChooseRoute(request, action);
     AuthoritySet rights;
     std::string localPath;
-    if (!ComputeRights(request, loginId, rights, localPath)) {
+    if (!ComputeRights(request, loginId, route == Route::Entry, rights, localPath)) {
         return;
     }
-    if (action == "Subdir" && query.size() == 1) {
+    switch (route) {
+    case Route::Subdir:
         SubdirRequestProcessor(m_server).Process(request, rights.CanList()); // the path bar's folder menu
         return;
-    }
-    if (action == "Plugin") {
+    case Route::Plugin: {
         // plug-in host: a plug-in run holds a connection-count token like a download
         CounterToken token;
         m_server.GetConnectionCountLimitManager().Acquire(token, request.GetRemoteAddress());
@@ -201,7 +202,7 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
         }
         return;
     }
-    if (path.empty()) {
+    case Route::RootList:
         if (rights.CanList()) {
             ListRequestProcessor(m_server, rights).SendList(request);
         } else {
@@ -209,24 +210,44 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
                             Tr("이 서버에서는 최상위 목록 보기가 금지되어 있습니다."), true);
         }
         return;
-    }
-    if (request.IsMultipartPost()) {
+    case Route::Upload:
         if (rights.CanUpload()) {
             UploadRequestProcessor(m_server).ReceiveFile(request); // a file into the folder
         } else {
             SendUnauthorizedPage(request, m_server);
         }
         return;
-    }
-    if (action == "MakeDirectory") {
+    case Route::MakeDirectory:
         if (rights.CanUpload()) {
             MakeDirectoryRequestProcessor(m_server).MakeDirectory(request); // a new folder in the folder
         } else {
             SendUnauthorizedPage(request, m_server);
         }
         return;
+    case Route::Entry:
+        ServeEntry(request, localPath, rights);
+        return;
     }
-    ServeEntry(request, localPath, rights);
+}
+
+QuilloHttpRequestHandler::Route QuilloHttpRequestHandler::ChooseRoute(const HttpRequest& request,
+                                                                      const std::string& action) {
+    if (action == "Subdir" && request.GetQuery().size() == 1) {
+        return Route::Subdir;
+    }
+    if (action == "Plugin") {
+        return Route::Plugin;
+    }
+    if (request.GetPath().empty()) {
+        return Route::RootList;
+    }
+    if (request.IsMultipartPost()) {
+        return Route::Upload;
+    }
+    if (action == "MakeDirectory") {
+        return Route::MakeDirectory;
+    }
+    return Route::Entry;
 }
 
 bool QuilloHttpRequestHandler::ReceiveForm(HttpRequest& request) const {
@@ -237,18 +258,26 @@ bool QuilloHttpRequestHandler::ReceiveForm(HttpRequest& request) const {
     return false;
 }
 
-bool QuilloHttpRequestHandler::ComputeRights(HttpRequest& request, const std::string& loginId,
+bool QuilloHttpRequestHandler::ComputeRights(HttpRequest& request, const std::string& loginId, bool forEntry,
                                              AuthoritySet& rights, std::string& localPath) const {
     const std::string& path = request.GetPath();
     AccountStore& accounts = m_server.GetAccountStore();
     if (!path.empty()) {
-        localPath = m_server.GetMountManager().GetLocalPath(path);
+        const MountManager& mounts = m_server.GetMountManager();
+        // An entry is opened below its share before anything else looks at it (ServeEntry), so the look
+        // at the links on its way waits until the open has failed.
+        localPath = forEntry ? mounts.GetLocalPathForOpen(path) : mounts.GetLocalPath(path);
         if (localPath.empty()) {
             SendNotFound(request, m_server, path);
             return false;
         }
         if (!accounts.GetAuthority(loginId, RequestPath(path).GetMountName(), rights)) {
-            SendAuthorityError(request, m_server, path);
+            // A path that leads out of its share is missing, whoever asks.
+            if (forEntry && mounts.GetLocalPath(path).empty()) {
+                SendNotFound(request, m_server, path);
+            } else {
+                SendAuthorityError(request, m_server, path);
+            }
             return false;
         }
         return true;
@@ -278,20 +307,26 @@ bool QuilloHttpRequestHandler::ComputeRights(HttpRequest& request, const std::st
     return true;
 }
 
-void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::string& localPath,
+void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::string& openPath,
                                           const AuthoritySet& rights) {
-    // Most paths below the root name files: opening first spares them a separate look at the path. Only
+    // Most paths below the root name files: opening first spares them any other look at the path. Only
     // regular files open (never a folder, FIFO or device, and the open never blocks), and only inside the
-    // share, whatever link is swapped in since the path was checked.
+    // share, whatever link is swapped in since the path was split: what opens is inside, so the look at
+    // the links on the way (GetLocalPath) would have let it through as well.
+    // A name that ends in "/" is never a file (the open would fail), so a folder's page skips the try.
+    const MountManager& mounts = m_server.GetMountManager();
+    const std::string& path = request.GetPath();
     PelkFile file;
-    if (!localPath.empty() && m_server.GetMountManager().OpenFile(request.GetPath(), file)) {
+    if (path.back() != '/' && mounts.OpenFile(path, file)) {
         if (rights.CanDownload()) {
-            ServeFile(request, localPath, file);
+            ServeFile(request, openPath, file);
         } else {
             SendUnauthorizedPage(request, m_server);
         }
         return;
     }
+    // Anything else is looked at by its path text, which must first be checked for links leading out.
+    const std::string localPath = mounts.GetLocalPath(path);
     PathInfo info;
     if (localPath.empty() || !QueryPath(localPath, info)) {
         info.kind = PathKind::Missing;
@@ -315,13 +350,13 @@ void QuilloHttpRequestHandler::ServeEntry(HttpRequest& request, const std::strin
     case PathKind::Missing:
     case PathKind::Other:
         // Only folders and regular files are served: a FIFO or device would block or never end.
-        SendNotFound(request, m_server, request.GetPath());
+        SendNotFound(request, m_server, path);
         return;
     }
 }
 
 void QuilloHttpRequestHandler::ServeFile(HttpRequest& request, const std::string& localPath, PelkFile& file) {
-    const int64_t size = file.GetSize();
+    const int64_t size = file.GetSizeAtOpen(); // the open measured it under the lock: no second look
     if (size < 0) {
         SendStatusPage(request, m_server, 500, "Internal Server Error", Tr("파일을 열지 못함"));
         return;

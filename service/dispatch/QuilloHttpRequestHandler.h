@@ -34,14 +34,20 @@ public:
     bool Authenticate(std::string& loginId, HttpRequest& request) const;
 
 private:
+    // Where a request that passed authentication goes, decided from its header alone.
+    enum class Route { Subdir, Plugin, RootList, Upload, MakeDirectory, Entry };
+
     void Dispatch(HttpRequest& request);
+    static Route ChooseRoute(const HttpRequest& request, const std::string& action);
     // Reads the request's form body; false when it was refused for now (answered 503).
     bool ReceiveForm(HttpRequest& request) const;
     // The rights of the request, and the local path of a path below the root ("" at the root). False
-    // when the request was answered while computing them.
-    bool ComputeRights(HttpRequest& request, const std::string& loginId, AuthoritySet& rights,
+    // when the request was answered while computing them. For an entry (`forEntry`) the path is not yet
+    // checked for links that lead out (GetLocalPathForOpen): ServeEntry opens it below the share first.
+    bool ComputeRights(HttpRequest& request, const std::string& loginId, bool forEntry, AuthoritySet& rights,
                        std::string& localPath) const;
-    void ServeEntry(HttpRequest& request, const std::string& localPath, const AuthoritySet& rights);
+    // A file, a folder's page or a refusal; `openPath` is GetLocalPathForOpen's.
+    void ServeEntry(HttpRequest& request, const std::string& openPath, const AuthoritySet& rights);
     void ServeFile(HttpRequest& request, const std::string& localPath, PelkFile& file);
 
     ServerContext& m_server;

@@ -170,6 +170,18 @@ std::string MountManager::GetLocalPath(const std::string& mountName, const std::
     return rest.empty() || StaysInsideShare(root, rest) ? JoinSharePath(root, rest) : std::string();
 }
 
+std::string MountManager::GetLocalPathForOpen(std::string_view requestPath) const {
+    std::string mountName;
+    std::string rest;
+    SplitRequestPath(requestPath, mountName, rest);
+    std::string root;
+    bool isDirectory = false;
+    if (!Locate(mountName, rest, root, isDirectory)) {
+        return {};
+    }
+    return isDirectory ? JoinSharePath(root, rest) : root;
+}
+
 std::string MountManager::GetLocalPath(std::string_view requestPath) const {
     std::string mountName;
     std::string rest;

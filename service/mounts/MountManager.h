@@ -65,6 +65,10 @@ public:
     std::string GetLocalPath(const std::string& mountName, const std::string& rest) const;
     // The same for a whole request path (no leading "/"), split here at its first "/".
     std::string GetLocalPath(std::string_view requestPath) const;
+    // GetLocalPath without its look at the links on the way (no file-system call): for a path whose target
+    // is only opened through OpenFile, which proves by itself that what it opens lies inside the share. ""
+    // where GetLocalPath refuses without looking at the disk. Never query or open by this text.
+    std::string GetLocalPathForOpen(std::string_view requestPath) const;
     // GetLocalPath is non-empty and names something that exists (links followed).
     bool PathExists(const std::string& mountName, const std::string& rest) const;
     bool PathExists(std::string_view requestPath) const;

@@ -4,6 +4,7 @@
 #include "core/http/HttpRequest.h"
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/log/Trace.h"
+#include "core/log/TraceBatch.h"
 #include "core/text/PathHelpers.h"
 #include "service/mime/MimeTypeTable.h"
 
@@ -23,6 +24,10 @@ DownloadRequestProcessor::~DownloadRequestProcessor() = default;
 
 void DownloadRequestProcessor::SendFile(HttpRequest& request) {
     m_request = &request;
+    // A small file read whole and gathered with its header leaves only after the handler returns, so its
+    // two lines reach the log in one write; any send or receive on the way delivers the first line before
+    // it waits (the request does), so a longer transfer never holds it back.
+    const TraceBatch lines;
     request.Log(LOG_INFO, "%s", Tr("SendFile 시작"));
     try {
         Send();

@@ -88,7 +88,7 @@ void ServerLogSink::SetTimeSource(TimeSource source) {
 }
 
 void ServerLogSink::Install() {
-    SetTraceCallback(&ServerLogSink::OnTrace, this);
+    SetTraceCallbacks(&ServerLogSink::OnTrace, &ServerLogSink::OnTraceBatch, this);
     m_installed = true;
 }
 
@@ -172,29 +172,63 @@ void ServerLogSink::WriteLog(int level, const std::u16string& text) {
     WriteLog(level, std::string_view(WideToUtf8(text)));
 }
 
-void ServerLogSink::WriteLog(int level, std::string_view entryText) {
-    std::string escaped;
-    const std::string_view utf8Text = OneLineEntry(level, entryText, escaped);
-    Entry entry;
-    TimeOfEntry(entry);
-    if (level != LOG_DEBUG && m_config.writeLog.load()) {
-        if (const FileDescriptor* file = FileOfEntry(entry)) {
-            // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, as in the view.
-            std::string& record = t_logCache.record;
-            record.assign(entry.prefix);
-            AppendWithCrLf(record, IsValidUtf8(utf8Text)
-                                       ? utf8Text
-                                       : std::string_view(WideToUtf8(Utf8ToWide(utf8Text))));
-            record.append("\r\n");
-            const bool written = DayLogFile::WriteRecord(*file, record);
-            if (record.capacity() > 4096) {
-                std::string().swap(record); // one long entry does not keep its storage on every thread
+void ServerLogSink::WriteLog(int level, std::string_view utf8Text) {
+    const TraceEntry entry{level, utf8Text};
+    WriteEntries(&entry, 1);
+}
+
+void ServerLogSink::OnTraceBatch(void* context, const TraceEntry* entries, size_t count) {
+    static_cast<ServerLogSink*>(context)->WriteEntries(entries, count);
+}
+
+void ServerLogSink::WriteEntries(const TraceEntry* entries, size_t count) {
+    // The file lines of one date leave in one write: the file cannot change between them, as only this
+    // thread's own failed write (DropFile) or another date moves its cached file.
+    std::string& record = t_logCache.record;
+    record.clear();
+    const FileDescriptor* recordFile = nullptr;
+    std::tm recordDate{};
+    const auto WriteOut = [&] {
+        if (!record.empty() && !DayLogFile::WriteRecord(*recordFile, record)) {
+            DropFile();
+        }
+        if (record.capacity() > 4096) {
+            std::string().swap(record); // one long entry does not keep its storage on every thread
+        }
+        record.clear();
+    };
+    const bool toFile = m_config.writeLog.load();
+    for (size_t i = 0; i < count; ++i) {
+        const int level = entries[i].level;
+        std::string escaped;
+        const std::string_view utf8Text = OneLineEntry(level, entries[i].text, escaped);
+        Entry entry;
+        TimeOfEntry(entry);
+        if (level != LOG_DEBUG && toFile) {
+            const std::tm& date = entry.localTime;
+            if (!record.empty() && (date.tm_year != recordDate.tm_year || date.tm_mon != recordDate.tm_mon ||
+                                    date.tm_mday != recordDate.tm_mday)) {
+                WriteOut();
             }
-            if (!written) {
-                DropFile();
+            if (record.empty()) {
+                recordFile = FileOfEntry(entry);
+                recordDate = date;
+            }
+            if (recordFile) {
+                // Bytes that are not UTF-8 (a hostile request path) reach the file as U+FFFD, as in the view.
+                record.append(entry.prefix);
+                AppendWithCrLf(record, IsValidUtf8(utf8Text)
+                                           ? utf8Text
+                                           : std::string_view(WideToUtf8(Utf8ToWide(utf8Text))));
+                record.append("\r\n");
             }
         }
+        ShowEntry(level, entry, utf8Text);
     }
+    WriteOut();
+}
+
+void ServerLogSink::ShowEntry(int level, const Entry& entry, std::string_view utf8Text) {
     // The view's line: the prefix (ASCII) and the text decoded in one go.
     std::u16string line(entry.prefix.size() + utf8Text.size(), u'\0');
     std::copy(entry.prefix.begin(), entry.prefix.end(), line.begin());

@@ -12,10 +12,12 @@
 #pragma once
 
 #include "core/log/LogQueue.h"
+#include "core/log/TraceBatch.h"
 #include "core/thread/CriticalSection.h"
 #include "service/server/DayLogFile.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -46,11 +48,14 @@ public:
     void Install();
     void Uninstall();
 
-    // The trace callback: `context` is the sink.
+    // The trace callbacks: `context` is the sink.
     static void OnTrace(void* context, int level, const char* text);
+    static void OnTraceBatch(void* context, const TraceEntry* entries, size_t count);
     // Writes one entry: file, queue, alert.
     void WriteLog(int level, const std::u16string& text);
     void WriteLog(int level, std::string_view utf8Text);
+    // Writes entries in order as WriteLog does, their file lines of one date in one write.
+    void WriteEntries(const TraceEntry* entries, size_t count);
 
     // "[MM/DD hh:mm:ss] ".
     static std::string FormatPrefix(const std::tm& localTime);
@@ -65,6 +70,8 @@ private:
     const FileDescriptor* FileOfEntry(const Entry& entry);
     // A write to the thread's cached file failed: the next entry reopens.
     void DropFile();
+    // The entry's line in the log queue, and an alert's callback.
+    void ShowEntry(int level, const Entry& entry, std::string_view utf8Text);
 
     QuilloConfig& m_config;
     LogQueue& m_queue;

@@ -62,6 +62,22 @@ TEST(DayLogTest, FileStartsWithTheMarkAndHoldsPrefixedCrLfLines) {
     EXPECT_EQ(text.find("BeginResponse"), std::string::npos);
 }
 
+TEST(DayLogTest, ALongDownloadHasItsStartLineInTheFileWhileItsBodyIsStillUnsent) {
+    FixtureServer fixture;
+    const std::string pub = fixture.MakeShare("pub");
+    const size_t size = 32u * 1024 * 1024; // more than socket buffers hold
+    WriteFile(pub + "/large.bin", std::string(size, 'x'));
+    ASSERT_TRUE(fixture.SetRights(".anonymous", "pub", "LD"));
+    ASSERT_TRUE(fixture.Start());
+    TestHttpClient client(fixture.Port());
+    client.SendGet("/pub/large.bin");
+    ASSERT_EQ(client.ReadHeaders().status, 200);
+    const std::string during = DayLogText(fixture);
+    EXPECT_NE(during.find("SendFile 시작: pub/large.bin\r\n"), std::string::npos);
+    EXPECT_EQ(during.find("SendFile 성공: pub/large.bin"), std::string::npos);
+    EXPECT_EQ(client.ReadBytes(size).size(), size);
+}
+
 TEST(DayLogTest, NamesPathsAndUsersFromRequestsNeverForgeALine) {
     const std::string forged = "x\n[12/09 00:00:00] FORGED";
     FixtureServer fixture;

@@ -188,6 +188,23 @@ TEST_F(DownloadTest, OnlyRegularFilesAreServed) {
     EXPECT_EQ(page.body.find("pipe"), std::string::npos);
 }
 
+TEST_F(DownloadTest, WhatDoesNotOpenAsAFileIsAnsweredByItsKindAndTheRights) {
+    std::filesystem::create_directories(pub + "/folder.bin");
+    WriteFile(pub + "/folder.bin/inner.txt", "inner");
+    ASSERT_EQ(::mkfifo((pub + "/pipe.txt").c_str(), 0644), 0);
+    ASSERT_TRUE(fixture.Start());
+    // A folder named like a file is a page, never a download.
+    HttpResponse folder = Get("/pub/folder.bin/");
+    EXPECT_EQ(folder.status, 200);
+    EXPECT_NE(folder.body.find("inner.txt"), std::string::npos);
+    // Without the download right a file gets the challenge, while what is missing or no file stays 404.
+    ASSERT_TRUE(fixture.SetRights(".anonymous", "pub", "L"));
+    EXPECT_EQ(Get("/pub/hundred.txt").status, 401);
+    EXPECT_EQ(Get("/pub/pipe.txt").status, 404);
+    EXPECT_EQ(Get("/pub/missing.txt").status, 404);
+    EXPECT_EQ(Get("/pub/folder.bin/").status, 200);
+}
+
 TEST_F(DownloadTest, FileThatCannotBeOpenedIs500) {
     WriteFile(pub + "/locked.txt", "x");
     // Another program holds the file exclusively: the shared open for reading is refused.

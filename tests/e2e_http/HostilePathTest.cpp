@@ -99,6 +99,20 @@ TEST_F(HostilePathTest, NothingOutsideAShareIsEverServed) {
     EXPECT_EQ(page.status, 404);
 }
 
+TEST_F(HostilePathTest, ALinkThatLeadsOutIsMissingWhateverTheRights) {
+    for (const char* letters : {"LD", "L", ""}) {
+        SCOPED_TRACE(letters);
+        ASSERT_TRUE(fixture.SetRights(".anonymous", "pub", letters));
+        for (const char* target :
+             {"/pub/link-out.txt", "/pub/dir-out/secret.txt", "/pub/sub/relative-out.txt"}) {
+            SCOPED_TRACE(target);
+            const HttpResponse r = HttpGet(fixture.Port(), target);
+            EXPECT_EQ(r.status, 404);
+            EXPECT_EQ(r.body.find(kCanary), std::string::npos);
+        }
+    }
+}
+
 TEST_F(HostilePathTest, LinksThatStayInsideWork) {
     EXPECT_EQ(HttpGet(fixture.Port(), "/pub/link-in.txt").body, "inside");
     EXPECT_EQ(HttpGet(fixture.Port(), "/pub/inside.txt").body, "inside");

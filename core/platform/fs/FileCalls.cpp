@@ -44,21 +44,36 @@ int LockDescriptor(int descriptor, FileShare share) {
 }
 
 // Opens, checks and locks; 0 or the errno value. Every open of a file by the program comes through here.
+// `size` receives the size of a file opened for reading.
 int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRequest& request,
-                FileDescriptor& file) {
+                FileDescriptor& file, int64_t& size) {
     int openError = 0;
     file = OpenBeneath(root, rest, OpenFlags(request), 0666, &openError);
     if (!file.IsValid()) {
         return openError;
     }
     const int descriptor = file.Get();
-
+    // A reader looks at the file once it holds its lock: a writer of the program (who locks exclusively)
+    // may have rewritten it between the open and the lock, so a size measured before could be stale. A
+    // reader's lock on a folder or FIFO is only held until the refusal below closes it.
+    const bool reading = request.access == FileAccess::Read;
+    if (reading) {
+        if (const int error = LockDescriptor(descriptor, request.share); error != 0) {
+            return error;
+        }
+    }
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
         return errno;
     }
     if (!S_ISREG(status.st_mode)) {
         return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    }
+    if (reading) {
+        // O_NONBLOCK stays set: it only kept a FIFO from blocking the open, and Linux ignores it for
+        // reads of a regular file (they wait for the disk either way; sendfile ignores it too).
+        size = static_cast<int64_t>(status.st_size);
+        return 0;
     }
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -81,14 +96,19 @@ FileDescriptor OpenRegularFile(const std::string& path, const FileOpenRequest& r
 }
 
 FileDescriptor OpenRegularFileBeneath(const std::string& root, std::string_view rest,
-                                      const FileOpenRequest& request, int* error) {
+                                      const FileOpenRequest& request, int* error, int64_t* readSize) {
     FileDescriptor file;
-    const int result = OpenChecked(root, rest, request, file);
+    int64_t size = -1;
+    const int result = OpenChecked(root, rest, request, file, size);
     if (result != 0) {
         file.Close();
+        size = -1;
     }
     if (error) {
         *error = result;
+    }
+    if (readSize) {
+        *readSize = size;
     }
     return file;
 }

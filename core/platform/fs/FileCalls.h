@@ -31,8 +31,11 @@ struct FileOpenRequest {
 FileDescriptor OpenRegularFile(const std::string& path, const FileOpenRequest& request, int* error = nullptr);
 // The same for `rest` below the folder `root`, the descriptor proven to lie below it whatever links are
 // swapped in meanwhile (OpenBeneath); EXDEV for a name that leads out. An empty rest opens `root` itself.
+// `readSize` (when given) receives the size of a file opened for reading, as it was once the lock was
+// held; -1 for a write open or a failure.
 FileDescriptor OpenRegularFileBeneath(const std::string& root, std::string_view rest,
-                                      const FileOpenRequest& request, int* error = nullptr);
+                                      const FileOpenRequest& request, int* error = nullptr,
+                                      int64_t* readSize = nullptr);
 // A folder below `root`, open for reading its entries and for calls relative to it, proven as above.
 FileDescriptor OpenFolderBeneath(const std::string& root, std::string_view rest, int* error = nullptr);
 

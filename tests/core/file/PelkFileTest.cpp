@@ -172,6 +172,20 @@ TEST(PelkFile, RefusesFoldersFifosAndDevicesWithoutBlocking) {
     }
 }
 
+TEST(PelkFile, KeepsTheSizeItsReadOpenMeasured) {
+    TempDir folder;
+    PelkFile writer(folder.Path("f"), PelkFile::ModeCreate, false);
+    ASSERT_EQ(writer.Write("12345", 5), 5u);
+    EXPECT_EQ(writer.GetSizeAtOpen(), -1); // a writer's size moves with its writes: GetSize asks
+    ASSERT_TRUE(writer.Close());
+    PelkFile reader(folder.Path("f"), PelkFile::ModeRead, false);
+    EXPECT_EQ(reader.GetSizeAtOpen(), 5);
+    ASSERT_TRUE(reader.Close());
+    EXPECT_EQ(reader.GetSizeAtOpen(), -1);
+    EXPECT_FALSE(reader.Open(folder.Path("missing"), PelkFile::ModeRead, false));
+    EXPECT_EQ(reader.GetSizeAtOpen(), -1);
+}
+
 TEST(PelkFile, ReadsAndWritesLargeBuffersWhole) {
     TempDir folder;
     std::vector<char> data(3 * 1024 * 1024 + 17);

@@ -1,4 +1,5 @@
 #include "core/log/Trace.h"
+#include "core/log/TraceBatch.h"
 
 #include <gtest/gtest.h>
 
@@ -123,3 +124,55 @@ TEST_F(TraceTest, CallbackChangesSafelyWhileThreadsLog) {
 }
 
 } // namespace
+
+namespace {
+
+struct Batches {
+    std::vector<std::vector<std::pair<int, std::string>>> deliveries;
+};
+
+void CaptureBatch(void* context, const Vuxo::TraceEntry* entries, size_t count) {
+    auto& delivery = static_cast<Batches*>(context)->deliveries.emplace_back();
+    for (size_t i = 0; i < count; ++i) {
+        delivery.emplace_back(entries[i].level, std::string(entries[i].text));
+    }
+}
+
+void Unexpected(void*, int, const char* text) {
+    ADD_FAILURE() << "delivered alone: " << text;
+}
+
+} // namespace
+
+TEST(TraceBatchTest, HeldEntriesArriveTogetherInOrderWhenTheOutermostBatchEndsOrIsDeliveredEarly) {
+    Batches batches;
+    Vuxo::SetTraceCallbacks(&Unexpected, &CaptureBatch, &batches);
+    {
+        const Vuxo::TraceBatch outer;
+        Vuxo::Trace(Vuxo::LOG_INFO, "one %d", 1);
+        {
+            const Vuxo::TraceBatch inner;
+            Vuxo::Trace(Vuxo::LOG_ERROR, "two");
+        }
+        EXPECT_TRUE(batches.deliveries.empty()); // the inner end delivers nothing
+        Vuxo::TraceBatch::DeliverHeld();         // as before a send
+        Vuxo::Trace(Vuxo::LOG_NOTICE, "three");
+    }
+    Vuxo::TraceBatch::DeliverHeld(); // nothing held: nothing delivered
+    using Lines = std::vector<std::pair<int, std::string>>;
+    ASSERT_EQ(batches.deliveries.size(), 2u);
+    EXPECT_EQ(batches.deliveries[0], (Lines{{Vuxo::LOG_INFO, "one 1"}, {Vuxo::LOG_ERROR, "two"}}));
+    EXPECT_EQ(batches.deliveries[1], (Lines{{Vuxo::LOG_NOTICE, "three"}}));
+
+    // A callback without a batch callback gets them one by one, in order.
+    Captured single;
+    Vuxo::SetTraceCallback(&Capture, &single);
+    {
+        const Vuxo::TraceBatch batch;
+        Vuxo::Trace(Vuxo::LOG_INFO, "a");
+        Vuxo::Trace(Vuxo::LOG_INFO, "b");
+        EXPECT_TRUE(single.lines.empty());
+    }
+    Vuxo::SetTraceCallback(nullptr, nullptr);
+    EXPECT_EQ(single.lines, (Lines{{Vuxo::LOG_INFO, "a"}, {Vuxo::LOG_INFO, "b"}}));
+}

@@ -88,6 +88,20 @@ TEST_F(ServerLogSinkTest, ANewDayOpensANewFile) {
     EXPECT_EQ(ReadFile(LogFile(Day(2025, 1, 1))), "\xEF\xBB\xBF[01/01 12:00:00] next year\r\n");
 }
 
+TEST_F(ServerLogSinkTest, EntriesWrittenTogetherKeepTheirOrderLevelsAndDays) {
+    int calls = 0;
+    sink.SetTimeSource([&] { return ++calls == 1 ? Day(2024, 3, 4) : Day(2024, 3, 5, 0, 0, calls); });
+    const TraceEntry entries[] = {
+        {LOG_INFO, "before midnight"}, {LOG_DEBUG, "view only"}, {LOG_INFO, "after"}, {LOG_ERROR, "later"}};
+    sink.WriteEntries(entries, 4);
+    EXPECT_EQ(ReadFile(LogFile(Day(2024, 3, 4))), "\xEF\xBB\xBF[03/04 05:06:07] before midnight\r\n");
+    EXPECT_EQ(ReadFile(LogFile(Day(2024, 3, 5))),
+              "\xEF\xBB\xBF[03/05 00:00:03] after\r\n[03/05 00:00:04] later\r\n");
+    const std::vector<LogEntry> shown = Drain(queue);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[1].text, u"[03/05 00:00:02] view only");
+}
+
 TEST_F(ServerLogSinkTest, AlertsKeepTheirLineBreaksAsCrLf) {
     sink.WriteLog(LOG_ALERT, u"one\ntwo\r\nthree");
     EXPECT_EQ(ReadFile(LogFile(now)), "\xEF\xBB\xBF[03/04 05:06:07] one\r\ntwo\r\nthree\r\n");
