@@ -165,10 +165,10 @@ TEST(MultipartReader, FindBoundarySeesPastNearMissesAtEveryAlignment) {
     // First and last byte right, one byte between them wrong.
     std::string nearMiss = delimiter;
     nearMiss[delimiter.size() / 2] ^= 1;
-    for (size_t at = 0; at < 40; ++at) {
+    for (size_t at = 0; at < 150; ++at) {
         for (size_t after = 0; after < 20; after += 19) {
-            // Before the near miss, the start of more near misses cut at `at` bytes.
-            std::string held = (nearMiss + nearMiss).substr(0, at);
+            // Before the near miss, more near misses cut at `at` bytes.
+            std::string held = (nearMiss + nearMiss + nearMiss + nearMiss).substr(0, at);
             held += nearMiss + delimiter + std::string(after, '-');
             MultipartReader reader;
             reader.Setup(boundary, held, static_cast<int64_t>(held.size()));
