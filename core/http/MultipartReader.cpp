@@ -6,6 +6,10 @@
 #include <climits>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Vuxo {
 
 namespace {
@@ -56,6 +60,53 @@ private:
     std::string_view m_text;
     size_t m_pos = 0;
 };
+
+#if defined(__SSE2__)
+// Bit k set: the 16 bytes at `at` hold the delimiter's first byte at k and its last byte d - 1 later.
+inline __m128i EndsMatch(const char* at, size_t d, __m128i first, __m128i last) {
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + d - 1));
+    return _mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, last));
+}
+
+inline uint64_t MaskOf(__m128i match) {
+    return static_cast<unsigned>(_mm_movemask_epi8(match));
+}
+#endif
+
+// The first place `delimiter` (at least 2 bytes) starts at in data[0, size), null when it does not.
+// Upload bodies are searched whole, so this runs near memory speed: 64 starts at a time are tested on
+// the delimiter's first and last byte together, and only the rare start that has both is compared whole.
+const char* FindDelimiter(const char* data, size_t size, const std::string& delimiter) {
+    const size_t d = delimiter.size();
+    if (size < d) {
+        return nullptr;
+    }
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(delimiter.front());
+    const __m128i last = _mm_set1_epi8(delimiter.back());
+    const size_t starts = size - d + 1;
+    for (; i + 64 <= starts; i += 64) {
+        const char* at = data + i;
+        const __m128i m0 = EndsMatch(at, d, first, last);
+        const __m128i m1 = EndsMatch(at + 16, d, first, last);
+        const __m128i m2 = EndsMatch(at + 32, d, first, last);
+        const __m128i m3 = EndsMatch(at + 48, d, first, last);
+        if (MaskOf(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) == 0) {
+            continue;
+        }
+        uint64_t mask = MaskOf(m0) | MaskOf(m1) << 16 | MaskOf(m2) << 32 | MaskOf(m3) << 48;
+        for (; mask != 0; mask &= mask - 1) {
+            const char* start = at + __builtin_ctzll(mask);
+            if (std::memcmp(start + 1, delimiter.data() + 1, d - 2) == 0) {
+                return start;
+            }
+        }
+    }
+#endif
+    return static_cast<const char*>(::memmem(data + i, size - i, delimiter.data(), d));
+}
 
 std::string StripFolders(const std::string& name) {
     size_t slash = name.find_last_of("\\/");
@@ -120,20 +171,23 @@ void MultipartReader::Consume(size_t count) {
 }
 
 long MultipartReader::Search() {
-    size_t held = m_end - m_begin;
+    return SearchIn(Held(), GetHeldCount(), m_searchFrom);
+}
+
+long MultipartReader::SearchIn(const char* data, size_t size, size_t& searchFrom) const {
     size_t d = m_delimiter.size();
-    if (d == 0 || held < d) {
+    if (d == 0 || size < d) {
         return -1;
     }
-    if (m_searchFrom + d <= held) {
-        const void* hit = ::memmem(Held() + m_searchFrom, held - m_searchFrom, m_delimiter.data(), d);
+    if (searchFrom + d <= size) {
+        const char* hit = FindDelimiter(data + searchFrom, size - searchFrom, m_delimiter);
         if (hit != nullptr) {
-            m_searchFrom = static_cast<size_t>(static_cast<const char*>(hit) - Held());
-            return static_cast<long>(m_searchFrom);
+            searchFrom = static_cast<size_t>(hit - data);
+            return static_cast<long>(searchFrom);
         }
     }
-    // Every start up to held - d is known not to match; only later ones can, once more bytes arrive.
-    m_searchFrom = held - d + 1;
+    // Every start up to size - d is known not to match; only later ones can, once more bytes arrive.
+    searchFrom = size - d + 1;
     return -1;
 }
 
@@ -265,6 +319,9 @@ int MultipartReader::ReadPartData(MultipartSource& source, char* buffer, size_t 
     const size_t d = m_delimiter.size();
     long h = Search();
     if (h < 0 && GetHeldCount() < capacity + d) {
+        if (capacity > d && GetHeldCount() <= capacity) {
+            return ReceiveIntoCaller(source, buffer, capacity);
+        }
         // More than d bytes must be held to tell part bytes from the start of a delimiter.
         do {
             if (!ReceiveMore(source, capacity + d - GetHeldCount())) {
@@ -283,6 +340,48 @@ int MultipartReader::ReadPartData(MultipartSource& source, char* buffer, size_t 
     }
     std::memcpy(buffer, Held(), n);
     Consume(n);
+    return static_cast<int>(n);
+}
+
+int MultipartReader::ReceiveIntoCaller(MultipartSource& source, char* buffer, size_t capacity) {
+    // The same result as receiving into the held bytes and copying out, without the copy: the bytes go
+    // straight into the caller's buffer, are searched there, and only what follows the part's bytes
+    // (at most the delimiter's length, unless the delimiter came in this receive) is taken back.
+    const size_t d = m_delimiter.size();
+    size_t filled = GetHeldCount();
+    std::memcpy(buffer, Held(), filled);
+    size_t searchFrom = m_searchFrom;
+    m_begin = m_end = 0;
+    long h = -1;
+    do {
+        size_t wanted = static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(capacity - filled), m_expected - m_received));
+        if (wanted == 0) {
+            break;
+        }
+        size_t got = std::min(source.ReceiveBody(buffer + filled, wanted), wanted);
+        if (got == 0) {
+            m_expected = m_received; // a source that gives nothing has no more body
+            break;
+        }
+        filled += got;
+        m_received += static_cast<int64_t>(got);
+        h = SearchIn(buffer, filled, searchFrom);
+    } while (h < 0 && filled <= d);
+    size_t n = 0;
+    if (h >= 0) {
+        n = static_cast<size_t>(h);
+    } else if (!IsBodyComplete() && filled > d) {
+        n = filled - d;
+    }
+    // The rest stays held, as if it had never left.
+    MakeRoom(filled - n);
+    std::memcpy(m_buffer.data(), buffer + n, filled - n);
+    m_end = filled - n;
+    m_searchFrom = searchFrom > n ? searchFrom - n : 0;
+    if (h < 0 && IsBodyComplete()) {
+        return -1; // every byte of the body is here and the part never ends: the upload was cut
+    }
     return static_cast<int>(n);
 }
 

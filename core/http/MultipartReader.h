@@ -66,6 +66,9 @@ private:
     void MakeRoom(size_t count);
     // Searches the held bytes from m_searchFrom on; moves m_searchFrom past what is known not to match.
     long Search();
+    long SearchIn(const char* data, size_t size, size_t& searchFrom) const;
+    // ReadPartData for a part whose held bytes fit the caller's buffer.
+    int ReceiveIntoCaller(MultipartSource& source, char* buffer, size_t capacity);
     bool ReadPartHeaders(MultipartSource& source);
     void ParseContentDisposition(std::string_view value);
     void EndParts();

@@ -159,6 +159,26 @@ TEST(MultipartReader, EveryPartComesOutByteForByteWhateverTheSegmentSizes) {
     }
 }
 
+TEST(MultipartReader, FindBoundarySeesPastNearMissesAtEveryAlignment) {
+    const std::string boundary = "----WebKitFormBoundary7MA4YWxkTrZu0gW";
+    const std::string delimiter = "\r\n--" + boundary;
+    // First and last byte right, one byte between them wrong.
+    std::string nearMiss = delimiter;
+    nearMiss[delimiter.size() / 2] ^= 1;
+    for (size_t at = 0; at < 150; ++at) {
+        for (size_t after = 0; after < 20; after += 19) {
+            // Before the near miss, more near misses cut at `at` bytes.
+            std::string held = (nearMiss + nearMiss + nearMiss + nearMiss).substr(0, at);
+            held += nearMiss + delimiter + std::string(after, '-');
+            MultipartReader reader;
+            reader.Setup(boundary, held, static_cast<int64_t>(held.size()));
+            EXPECT_EQ(reader.FindBoundary(), static_cast<int>(at + nearMiss.size())) << at << "/" << after;
+            reader.Setup(boundary, held.substr(0, held.size() - after - 1), 1 << 20);
+            EXPECT_EQ(reader.FindBoundary(), -1) << at; // cut one byte short of the end
+        }
+    }
+}
+
 TEST(MultipartReader, NextPartSkipsUnreadDataAndStripsClientFolders) {
     const std::vector<Part> parts = {
         {"a", "", std::string(100000, 'z'), ""},
