@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -12,7 +13,8 @@ std::optional<Vuxo::FileOpenRequest> RequestForMode(unsigned mode, bool exclusiv
     Vuxo::FileOpenRequest request;
     // A writer always locks the file for itself: sharing it would let a second writer truncate or
     // overwrite the first one's file under it.
-    request.share = exclusive || mode != PelkFile::ModeRead ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
+    request.share =
+        exclusive || mode != PelkFile::ModeRead ? Vuxo::FileShare::Exclusive : Vuxo::FileShare::Shared;
     switch (mode) {
     case PelkFile::ModeRead:
         request.access = Vuxo::FileAccess::Read;
@@ -75,6 +77,7 @@ bool PelkFile::OpenBeneath(const std::string& root, const std::string& rest, uns
     if (!file.IsValid()) {
         return false;
     }
+    m_share = file.TakeShare();
     m_descriptor = file.Release();
     m_owned = true;
     return true;
@@ -129,6 +132,7 @@ bool PelkFile::Close() {
         return true;
     }
     m_owned = false;
+    file.AttachShare(std::move(m_share)); // given back after the close
     return file.Close();
 }
 

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Vuxo {
 
@@ -34,15 +34,6 @@ int OpenFlags(const FileOpenRequest& request) {
     return flags;
 }
 
-int LockDescriptor(int descriptor, FileShare share) {
-    const int operation = (share == FileShare::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    int result;
-    do {
-        result = ::flock(descriptor, operation);
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
-}
-
 // Opens, checks and locks; 0 or the errno value. Every open of a file by the program comes through here.
 int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRequest& request,
                 FileDescriptor& file) {
@@ -64,9 +55,12 @@ int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRe
     if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return errno;
     }
-    if (const int error = LockDescriptor(descriptor, request.share); error != 0) {
+    ShareLock share;
+    if (const int error = ShareLock::Acquire(descriptor, status.st_dev, status.st_ino, request.share, share);
+        error != 0) {
         return error;
     }
+    file.AttachShare(std::move(share));
     // Truncate only after the lock is ours: emptying a file another opener holds would destroy its data.
     if (request.truncate && ::ftruncate(descriptor, 0) != 0) {
         return errno;
