@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -78,6 +79,7 @@ bool PelkFile::OpenBeneath(const std::string& root, const std::string& rest, uns
         return false;
     }
     m_sizeAtOpen = size;
+    m_share = file.TakeShare();
     m_descriptor = file.Release();
     m_owned = true;
     return true;
@@ -133,6 +135,7 @@ bool PelkFile::Close() {
         return true;
     }
     m_owned = false;
+    file.AttachShare(std::move(m_share)); // given back after the close
     return file.Close();
 }
 

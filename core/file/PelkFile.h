@@ -1,12 +1,13 @@
 // An owned file over a POSIX descriptor, the only file object of the program.
 // Open modes: 0 read an existing file; 1 write, created or truncated; 2 read and write, created when
 // missing; 4 write, created when missing, content kept. Only regular files open: a folder, FIFO or device
-// is refused, and never blocks. Share modes use flock: a non-exclusive read open takes a shared lock; an
+// is refused, and never blocks. Share modes (ShareLock): a non-exclusive read open takes a shared lock; an
 // exclusive open, and every open for writing, an exclusive lock; a conflicting lock makes Open fail.
 // Offsets and sizes are 64-bit.
 // One thread uses an object at a time; it has no lock.
 #pragma once
 
+#include "core/platform/fs/ShareLock.h"
 #include "core/thread/Noncopyable.h"
 
 #include <cstddef>
@@ -73,6 +74,7 @@ private:
     int m_descriptor = -1;
     bool m_owned = false;
     int64_t m_sizeAtOpen = -1;
+    Vuxo::ShareLock m_share;
     std::string m_fullPath;
 };
 

@@ -1,5 +1,6 @@
 #include "core/log/LogQueue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace Vuxo {
@@ -11,11 +12,29 @@ LogQueue& LogQueue::GetInstance() {
 }
 
 void LogQueue::Push(int level, std::u16string text) {
-    ScopedLock guard(m_lock);
-    if (m_entries.size() < kCapacity) {
-        m_entries.push_back(LogEntry{level, std::move(text)});
+    {
+        ScopedLock guard(m_lock);
+        if (m_entries.size() < kCapacity) {
+            m_entries.push_back(LogEntry{level, std::move(text)});
+        }
     }
+    // Outside the queue's lock: waking the GUI thread is a system call, and every logging thread would
+    // wait for it. The entry is queued first, so the notification never comes before its entry.
     Notify();
+}
+
+size_t LogQueue::PopBatch(std::deque<LogEntry>& entries, size_t most) {
+    ScopedLock guard(m_lock);
+    const size_t count = std::min(most, m_entries.size());
+    if (count == m_entries.size() && entries.empty()) {
+        entries.swap(m_entries);
+        return count;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        entries.push_back(std::move(m_entries.front()));
+        m_entries.pop_front();
+    }
+    return count;
 }
 
 bool LogQueue::Pop(LogEntry& entry) {

@@ -1,7 +1,8 @@
 // The bounded queue of log entries between the threads that log and the GUI thread that shows them.
-// Push notifies the target on every call (even when the entry is dropped because 1024 are waiting); the
-// GUI pops until the queue is empty. Guarded by its own CriticalSection. The process-wide instance is
-// never destroyed, so pushes from late threads at exit are safe.
+// Push notifies the target on every call (even when the entry is dropped because 1024 are waiting), after
+// the entry is queued and outside the lock; the GUI takes the waiting entries in batches, one lock each.
+// Guarded by its own CriticalSection. The process-wide instance is never destroyed, so pushes from late
+// threads at exit are safe.
 #pragma once
 
 #include "core/log/MessageNotifier.h"
@@ -30,6 +31,8 @@ public:
     void Push(int level, std::u16string text);
     // Moves the oldest entry into `entry`; false (and `entry` untouched) when the queue is empty.
     bool Pop(LogEntry& entry);
+    // Appends the oldest waiting entries, at most `most`, to `entries` in their order; gives how many.
+    size_t PopBatch(std::deque<LogEntry>& entries, size_t most);
 
 private:
     CriticalSection m_lock;

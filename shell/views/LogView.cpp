@@ -22,6 +22,9 @@ CLogView::CLogView(LogQueue& queue, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setStretchLastSection(true);
+    m_scrollTimer.setSingleShot(true);
+    m_scrollTimer.setInterval(kScrollIntervalMs);
+    connect(&m_scrollTimer, &QTimer::timeout, this, &QAbstractItemView::scrollToBottom);
     m_queue.SetTarget(m_target, WM_LOG_ADDED, 0, 0);
     // Entries logged before the view existed are shown at once.
     OnLogAppended();
@@ -35,16 +38,13 @@ void CLogView::OnLogAppended() {
     // Bounded per call, so that threads logging without pause cannot keep the GUI thread here; what is
     // left is taken by the next call, queued at once.
     std::deque<LogEntry> entries;
-    LogEntry entry;
-    while (entries.size() < kMaxRows && m_queue.Pop(entry)) {
-        entries.push_back(std::move(entry));
-        entry = LogEntry();
-    }
-    if (entries.empty()) {
+    if (m_queue.PopBatch(entries, kMaxRows) == 0) {
         return;
     }
     m_model->Append(entries);
-    scrollToBottom();
+    if (!m_scrollTimer.isActive()) {
+        m_scrollTimer.start();
+    }
     if (entries.size() == kMaxRows) {
         m_target->PostNotification(WM_LOG_ADDED, 0, 0);
     }

@@ -1,10 +1,13 @@
 // CLogView: the log list. The log queue notifies through a queued, coalescing target; each notification
-// drains the whole queue into the list and scrolls the newest row into view. The list keeps the newest
+// drains the whole queue into the list at once. The newest row is scrolled into view at most every
+// kScrollIntervalMs: scrolling lays out every row of the list, which for a server answering thousands of
+// requests a second would keep the GUI thread busy with nothing else. The list keeps the newest
 // kMaxRows entries. A text wider than the column shows whole in its tool tip.
 // Made and owned by CMyTabViewCtrl; GUI thread only. The queue must outlive the view; the view
 // disconnects itself from it when destroyed.
 #pragma once
 
+#include <QTimer>
 #include <QTreeView>
 
 #include <cstddef>
@@ -19,6 +22,7 @@ class CLogView final : public QTreeView {
     Q_OBJECT
 public:
     static constexpr size_t kMaxRows = 10000;
+    static constexpr int kScrollIntervalMs = 100;
 
     CLogView(LogQueue& queue, QWidget* parent = nullptr);
     ~CLogView() override;
@@ -35,6 +39,7 @@ private:
     LogQueue& m_queue;
     LogListModel* m_model;
     QueuedNotificationTarget* m_target;
+    QTimer m_scrollTimer;
 };
 
 } // namespace Vuxo

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Vuxo {
 
@@ -34,15 +34,6 @@ int OpenFlags(const FileOpenRequest& request) {
     return flags;
 }
 
-int LockDescriptor(int descriptor, FileShare share) {
-    const int operation = (share == FileShare::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    int result;
-    do {
-        result = ::flock(descriptor, operation);
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
-}
-
 // Opens, checks and locks; 0 or the errno value. Every open of a file by the program comes through here.
 // `size` receives the size of a file opened for reading.
 int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRequest& request,
@@ -53,15 +44,11 @@ int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRe
         return openError;
     }
     const int descriptor = file.Get();
-    // A reader looks at the file once it holds its lock: a writer of the program (who locks exclusively)
-    // may have rewritten it between the open and the lock, so a size measured before could be stale. A
-    // reader's lock on a folder or FIFO is only held until the refusal below closes it.
     const bool reading = request.access == FileAccess::Read;
-    if (reading) {
-        if (const int error = LockDescriptor(descriptor, request.share); error != 0) {
-            return error;
-        }
-    }
+    // A reader's size must be that of the file its lock holds: a writer of the program (who locks
+    // exclusively) may rewrite it between the fstat and the lock. Such a writer has given its lock back
+    // by then, which the count of exclusive releases shows; only then is the file looked at again.
+    const uint64_t releases = ShareLock::ExclusiveReleases();
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
         return errno;
@@ -69,18 +56,26 @@ int OpenChecked(const std::string& root, std::string_view rest, const FileOpenRe
     if (!S_ISREG(status.st_mode)) {
         return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
     }
+    // A reader keeps O_NONBLOCK: it only kept a FIFO from blocking the open, and Linux ignores it for
+    // reads of a regular file (they wait for the disk either way; sendfile ignores it too).
+    if (!reading) {
+        const int flags = ::fcntl(descriptor, F_GETFL);
+        if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            return errno;
+        }
+    }
+    ShareLock share;
+    if (const int error = ShareLock::Acquire(descriptor, status.st_dev, status.st_ino, request.share, share);
+        error != 0) {
+        return error;
+    }
+    file.AttachShare(std::move(share));
     if (reading) {
-        // O_NONBLOCK stays set: it only kept a FIFO from blocking the open, and Linux ignores it for
-        // reads of a regular file (they wait for the disk either way; sendfile ignores it too).
+        if (ShareLock::ExclusiveReleases() != releases && ::fstat(descriptor, &status) != 0) {
+            return errno;
+        }
         size = static_cast<int64_t>(status.st_size);
         return 0;
-    }
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return errno;
-    }
-    if (const int error = LockDescriptor(descriptor, request.share); error != 0) {
-        return error;
     }
     // Truncate only after the lock is ours: emptying a file another opener holds would destroy its data.
     if (request.truncate && ::ftruncate(descriptor, 0) != 0) {

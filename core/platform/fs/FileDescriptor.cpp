@@ -12,6 +12,7 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
         Close();
         m_descriptor = other.Release();
+        m_share = std::move(other.m_share);
     }
     return *this;
 }
@@ -24,10 +25,14 @@ int FileDescriptor::Release() {
 
 bool FileDescriptor::Close() {
     if (m_descriptor < 0) {
+        m_share.Reset();
         return true;
     }
-    // Linux releases the descriptor even when close() fails, so it is never retried.
-    return ::close(Release()) == 0;
+    // Linux releases the descriptor even when close() fails, so it is never retried. The share lock goes
+    // after the descriptor: its flock must be gone when the next opener takes the table's entry.
+    const bool closed = ::close(Release()) == 0;
+    m_share.Reset();
+    return closed;
 }
 
 } // namespace Vuxo

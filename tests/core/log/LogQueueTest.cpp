@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <deque>
 #include <future>
 #include <thread>
 #include <vector>
@@ -64,6 +65,23 @@ TEST(LogQueue, KeepsTheFirst1024AndNotifiesOnEveryPush) {
     queue.Push(Vuxo::LOG_ALERT, u"room again");
     ASSERT_TRUE(queue.Pop(entry));
     EXPECT_EQ(entry.text, u"room again");
+}
+
+TEST(LogQueue, PopBatchTakesTheOldestInOrderAndLeavesTheRest) {
+    Vuxo::LogQueue queue;
+    for (int i = 0; i < 5; ++i) {
+        queue.Push(i, u"e");
+    }
+    std::deque<Vuxo::LogEntry> entries{Vuxo::LogEntry{9, u"kept"}};
+    EXPECT_EQ(queue.PopBatch(entries, 3), 3u);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].level, 9);
+    EXPECT_EQ(entries[3].level, 2);
+    std::deque<Vuxo::LogEntry> rest;
+    EXPECT_EQ(queue.PopBatch(rest, 100), 2u); // the whole rest at once
+    EXPECT_EQ(rest.front().level, 3);
+    EXPECT_EQ(rest.back().level, 4);
+    EXPECT_EQ(queue.PopBatch(rest, 100), 0u);
 }
 
 TEST(LogQueue, PopOnAnEmptyQueueLeavesTheOutputAlone) {
