@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,6 +119,27 @@ TEST(PelkFile, AWriteOpenLocksTheFileForItselfEvenWhenNotExclusive) {
     PelkFile reader(folder.Path("f"), PelkFile::ModeRead, false);
     ASSERT_TRUE(reader.IsOpen());
     EXPECT_FALSE(PelkFile(folder.Path("f"), PelkFile::ModeWrite, false).IsOpen());
+}
+
+TEST(PelkFile, LocksBelongToTheFileNotItsNameAndGoWithMovesAndCloses) {
+    TempDir folder;
+    WriteFile(folder.Path("f"), "data");
+    ASSERT_EQ(::link(folder.Path("f").c_str(), folder.Path("g").c_str()), 0);
+    auto reader = std::make_unique<PelkFile>(folder.Path("g"), PelkFile::ModeRead, false);
+    ASSERT_TRUE(reader->IsOpen());
+    EXPECT_FALSE(PelkFile(folder.Path("f"), PelkFile::ModeWrite, false).IsOpen()); // the same inode
+    PelkFile second(folder.Path("f"), PelkFile::ModeRead, false);
+    EXPECT_TRUE(second.IsOpen()); // readers share
+    reader.reset();
+    EXPECT_FALSE(PelkFile(folder.Path("f"), PelkFile::ModeWrite, false).IsOpen());
+    second.Close();
+    PelkFile writer(folder.Path("f"), PelkFile::ModeWrite, false);
+    EXPECT_TRUE(writer.IsOpen()); // every reader gone
+    // Programs that lock with flock still meet the writer.
+    const int other = ::open(folder.Path("g").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    EXPECT_NE(::flock(other, LOCK_SH | LOCK_NB), 0);
+    ::close(other);
 }
 
 TEST(PelkFile, RefusedCreateDoesNotTruncateTheHeldFile) {
