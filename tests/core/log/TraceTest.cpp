@@ -98,16 +98,24 @@ void CountNothing(void*, int, const char*) {}
 TEST_F(TraceTest, CallbackChangesSafelyWhileThreadsLog) {
     Vuxo::SetTraceCallback(&CountNothing, nullptr);
     std::atomic<bool> done{false};
+    std::atomic<int> logging{0};
     std::vector<std::thread> loggers;
     for (int t = 0; t < 8; ++t) {
         loggers.emplace_back([&, t] {
+            Vuxo::Trace(Vuxo::LOG_INFO, "thread %d", t);
+            ++logging;
             while (!done.load()) {
                 Vuxo::Trace(Vuxo::LOG_INFO, "thread %d", t);
             }
         });
     }
+    // Every logger runs before the switching starts (threads start slowly in the sanitizer build), and the
+    // switching goes on until some entry reached a sink, within a bound.
+    while (logging.load() < 8) {
+        std::this_thread::yield();
+    }
     long delivered = 0;
-    for (int round = 0; round < 100; ++round) {
+    for (int round = 0; round < 100 || (delivered == 0 && round < 100000); ++round) {
         auto sink = std::make_unique<Sink>();
         Vuxo::SetTraceCallback(&CountInto, sink.get());
         std::this_thread::yield();
