@@ -47,11 +47,8 @@ Shard& ShardOf(const FileKey& key) {
 bool TakeInTable(const FileKey& key, bool exclusive) {
     Shard& shard = ShardOf(key);
     std::lock_guard guard(shard.lock);
-    Holders& holders = shard.files[key];
+    Holders& holders = shard.files[key]; // a new entry conflicts with nothing
     if (holders.exclusive || (exclusive && holders.shared > 0)) {
-        if (!holders.exclusive && holders.shared == 0) {
-            shard.files.erase(key);
-        }
         return false;
     }
     if (exclusive) {
