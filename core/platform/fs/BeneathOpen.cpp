@@ -1,7 +1,9 @@
 #include "core/platform/fs/BeneathOpen.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <fcntl.h>
@@ -153,6 +155,68 @@ private:
     bool m_resolved = false;
 };
 
+long OpenAt2Retrying(int folder, const std::string& name, int flags, unsigned mode, uint64_t resolve) {
+    open_how how{};
+    how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+    how.mode = (flags & O_CREAT) != 0 ? mode : 0;
+    how.resolve = resolve;
+    long descriptor;
+    do {
+        descriptor = ::syscall(SYS_openat2, folder, name.c_str(), &how, sizeof how);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+// True when no component of `rest` is "..", so that its text alone keeps it below the root.
+bool NeverClimbs(std::string_view rest) {
+    if (rest.front() == '/') {
+        return false;
+    }
+    size_t start = 0;
+    while (start <= rest.size()) {
+        const size_t end = std::min(rest.find('/', start), rest.size());
+        if (rest.substr(start, end - start) == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// The last root of this thread whose own path holds a link: a whole-path open refusing links always
+// fails there, so its names go the way through the folder's descriptor at once.
+thread_local std::string t_linkedRoot;
+
+// Most names hold neither a link nor "..": one lookup of the root's path and the name together that
+// refuses every link lands below the root as surely as the lookup beneath it, and saves opening and
+// closing the folder. -1 when it did not open (a link on the way, a missing entry, anything): the caller
+// then takes the way that decides, so every failure is reported as before.
+long OpenWholePathWithoutLinks(const std::string& root, std::string_view rest, int flags, unsigned mode) {
+    if (!NeverClimbs(rest) || root.empty() || root == t_linkedRoot) {
+        return -1;
+    }
+    std::string path;
+    path.reserve(root.size() + 1 + rest.size());
+    path.append(root);
+    if (path.back() != '/') {
+        path.push_back('/');
+    }
+    path.append(rest);
+    const long descriptor = OpenAt2Retrying(AT_FDCWD, path, flags, mode,
+                                            RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
+    const int failure = errno;
+    if (descriptor < 0 && failure == ELOOP) {
+        // A link in the root's own path, or only below it: a lookup of the root alone tells.
+        const FileDescriptor probe(static_cast<int>(
+            OpenAt2Retrying(AT_FDCWD, root, O_PATH | O_DIRECTORY, 0, RESOLVE_NO_SYMLINKS)));
+        if (!probe.IsValid() && errno == ELOOP) {
+            t_linkedRoot = root;
+        }
+    }
+    errno = failure;
+    return descriptor;
+}
+
 } // namespace
 
 FileDescriptor OpenBeneath(const std::string& root, std::string_view rest, int flags, unsigned mode,
@@ -161,19 +225,20 @@ FileDescriptor OpenBeneath(const std::string& root, std::string_view rest, int f
         return OpenRootItself(root, flags, mode, error);
     }
     if (!g_noOpenat2.load(std::memory_order_relaxed)) {
+        long descriptor = OpenWholePathWithoutLinks(root, rest, flags, mode);
+        if (descriptor >= 0) {
+            return Succeed(error, static_cast<int>(descriptor));
+        }
+        if (errno == ENOSYS) {
+            g_noOpenat2.store(true, std::memory_order_relaxed);
+            return OpenBeneathByWalk(root, rest, flags, mode, error);
+        }
         const FileDescriptor folder(OpenAtRetrying(AT_FDCWD, root.c_str(), O_PATH | O_DIRECTORY, 0));
         if (!folder.IsValid()) {
             return Fail(error, errno);
         }
-        open_how how{};
-        how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
-        how.mode = (flags & O_CREAT) != 0 ? mode : 0;
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-        const std::string name(rest);
-        long descriptor;
-        do {
-            descriptor = ::syscall(SYS_openat2, folder.Get(), name.c_str(), &how, sizeof how);
-        } while (descriptor < 0 && errno == EINTR);
+        descriptor = OpenAt2Retrying(folder.Get(), std::string(rest), flags, mode,
+                                     RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS);
         if (descriptor >= 0) {
             return Succeed(error, static_cast<int>(descriptor));
         }
