@@ -190,9 +190,11 @@ thread_local std::string t_linkedRoot;
 // Most names hold neither a link nor "..": one lookup of the root's path and the name together that
 // refuses every link lands below the root as surely as the lookup beneath it, and saves opening and
 // closing the folder. -1 when it did not open (a link on the way, a missing entry, anything): the caller
-// then takes the way that decides, so every failure is reported as before.
+// then takes the way that decides, so every failure is reported as before. errno is 0 when it was not
+// tried, so that only the kernel's own answer can tell that openat2 is missing.
 long OpenWholePathWithoutLinks(const std::string& root, std::string_view rest, int flags, unsigned mode) {
     if (!NeverClimbs(rest) || root.empty() || root == t_linkedRoot) {
+        errno = 0;
         return -1;
     }
     std::string path;
