@@ -186,6 +186,9 @@ bool NeverClimbs(std::string_view rest) {
 // The last root of this thread whose own path holds a link: a whole-path open refusing links always
 // fails there, so its names go the way through the folder's descriptor at once.
 thread_local std::string t_linkedRoot;
+// The last root of this thread found free of links, so that names under a link inside it are not
+// followed by a look at the root every time.
+thread_local std::string t_plainRoot;
 
 // Most names hold neither a link nor "..": one lookup of the root's path and the name together that
 // refuses every link lands below the root as surely as the lookup beneath it, and saves opening and
@@ -207,11 +210,13 @@ long OpenWholePathWithoutLinks(const std::string& root, std::string_view rest, i
     const long descriptor = OpenAt2Retrying(AT_FDCWD, path, flags, mode,
                                             RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
     const int failure = errno;
-    if (descriptor < 0 && failure == ELOOP) {
+    if (descriptor < 0 && failure == ELOOP && root != t_plainRoot) {
         // A link in the root's own path, or only below it: a lookup of the root alone tells.
         const FileDescriptor probe(static_cast<int>(
             OpenAt2Retrying(AT_FDCWD, root, O_PATH | O_DIRECTORY, 0, RESOLVE_NO_SYMLINKS)));
-        if (!probe.IsValid() && errno == ELOOP) {
+        if (probe.IsValid()) {
+            t_plainRoot = root;
+        } else if (errno == ELOOP) {
             t_linkedRoot = root;
         }
     }
