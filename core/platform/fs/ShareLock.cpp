@@ -2,15 +2,22 @@
 
 #include "core/platform/fs/FileCalls.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <sys/file.h>
 #include <unordered_map>
 #include <utility>
 
 namespace Vuxo {
+
+struct ShareLock::Entry {
+    std::atomic<uint32_t> state{0};
+};
 
 namespace {
 
@@ -24,17 +31,16 @@ struct FileKeyHash {
     size_t operator()(const FileKey& key) const { return std::hash<uint64_t>()(key.inode * 31 + key.device); }
 };
 
-struct Holders {
-    int shared = 0;
-    bool exclusive = false;
-};
+constexpr uint32_t kExclusive = 0x80000000u; // the rest of the state counts shared holders
 
 struct Shard {
-    std::mutex lock;
-    std::unordered_map<FileKey, Holders, FileKeyHash> files;
+    std::shared_mutex lock;
+    std::unordered_map<FileKey, std::unique_ptr<ShareLock::Entry>, FileKeyHash> files;
+    size_t sweepAt = 0; // entries beyond which the next new file first drops the unheld ones
 };
 
 constexpr size_t kShards = 64;
+constexpr size_t kMinSweep = 64;
 
 std::atomic<uint64_t> g_exclusiveReleases{0};
 
@@ -44,36 +50,52 @@ Shard& ShardOf(const FileKey& key) {
     return shards[FileKeyHash()(key) % kShards];
 }
 
-bool TakeInTable(const FileKey& key, bool exclusive) {
-    Shard& shard = ShardOf(key);
-    std::lock_guard guard(shard.lock);
-    Holders& holders = shard.files[key]; // a new entry conflicts with nothing
-    if (holders.exclusive || (exclusive && holders.shared > 0)) {
-        return false;
-    }
-    if (exclusive) {
-        holders.exclusive = true;
-    } else {
-        ++holders.shared;
-    }
+// Called with the shard's lock held (either way), so the entry cannot be dropped meanwhile.
+bool TryTake(ShareLock::Entry& entry, bool exclusive) {
+    uint32_t state = entry.state.load(std::memory_order_acquire);
+    uint32_t wanted;
+    do {
+        if ((state & kExclusive) != 0 || (exclusive && state != 0)) {
+            return false;
+        }
+        wanted = exclusive ? kExclusive : state + 1;
+    } while (!entry.state.compare_exchange_weak(state, wanted, std::memory_order_acq_rel));
     return true;
 }
 
-void GiveBackInTable(const FileKey& key, bool exclusive) {
+// Drops the entries nobody holds; the shard's lock is held for writing.
+void Sweep(Shard& shard) {
+    std::erase_if(shard.files, [](const auto& item) { return item.second->state.load() == 0; });
+    shard.sweepAt = std::max(kMinSweep, 2 * shard.files.size());
+}
+
+ShareLock::Entry* TakeInTable(const FileKey& key, bool exclusive) {
     Shard& shard = ShardOf(key);
-    std::lock_guard guard(shard.lock);
-    auto found = shard.files.find(key);
-    if (found == shard.files.end()) {
-        return;
+    {
+        std::shared_lock reading(shard.lock);
+        if (auto found = shard.files.find(key); found != shard.files.end()) {
+            return TryTake(*found->second, exclusive) ? found->second.get() : nullptr;
+        }
     }
+    std::unique_lock writing(shard.lock);
+    if (shard.files.size() >= shard.sweepAt) {
+        Sweep(shard);
+    }
+    auto& entry = shard.files[key]; // another thread may have added it since
+    if (!entry) {
+        entry = std::make_unique<ShareLock::Entry>();
+    }
+    return TryTake(*entry, exclusive) ? entry.get() : nullptr;
+}
+
+// No shard lock: a held entry is never dropped, and after this the holder no longer touches it.
+void GiveBackInTable(ShareLock::Entry& entry, bool exclusive) {
     if (exclusive) {
-        found->second.exclusive = false;
+        // Counted before the file is free, so a reader that gets its lock sees the count moved.
         g_exclusiveReleases.fetch_add(1);
+        entry.state.fetch_and(~kExclusive, std::memory_order_release);
     } else {
-        --found->second.shared;
-    }
-    if (!found->second.exclusive && found->second.shared <= 0) {
-        shard.files.erase(found);
+        entry.state.fetch_sub(1, std::memory_order_release);
     }
 }
 
@@ -101,16 +123,13 @@ ShareLock::~ShareLock() {
 }
 
 ShareLock::ShareLock(ShareLock&& other) noexcept
-    : m_device(other.m_device), m_inode(other.m_inode), m_exclusive(other.m_exclusive),
-      m_held(std::exchange(other.m_held, false)) {}
+    : m_entry(std::exchange(other.m_entry, nullptr)), m_exclusive(other.m_exclusive) {}
 
 ShareLock& ShareLock::operator=(ShareLock&& other) noexcept {
     if (this != &other) {
         Reset();
-        m_device = other.m_device;
-        m_inode = other.m_inode;
+        m_entry = std::exchange(other.m_entry, nullptr);
         m_exclusive = other.m_exclusive;
-        m_held = std::exchange(other.m_held, false);
     }
     return *this;
 }
@@ -118,22 +137,23 @@ ShareLock& ShareLock::operator=(ShareLock&& other) noexcept {
 int ShareLock::Acquire(int descriptor, uint64_t device, uint64_t inode, FileShare share, ShareLock& lock) {
     lock.Reset();
     const bool exclusive = share == FileShare::Exclusive;
-    const FileKey key{device, inode};
-    if (kTable && !TakeInTable(key, exclusive)) {
-        return EWOULDBLOCK;
+    Entry* entry = nullptr;
+    if (kTable) {
+        entry = TakeInTable(FileKey{device, inode}, exclusive);
+        if (entry == nullptr) {
+            return EWOULDBLOCK;
+        }
     }
     if (exclusive || !kTable) {
         if (const int error = Flock(descriptor, exclusive); error != 0) {
-            if (kTable) {
-                GiveBackInTable(key, exclusive);
+            if (entry != nullptr) {
+                GiveBackInTable(*entry, exclusive);
             }
             return error;
         }
     }
-    lock.m_device = device;
-    lock.m_inode = inode;
+    lock.m_entry = entry;
     lock.m_exclusive = exclusive;
-    lock.m_held = kTable;
     return 0;
 }
 
@@ -142,9 +162,8 @@ uint64_t ShareLock::ExclusiveReleases() {
 }
 
 void ShareLock::Reset() {
-    if (m_held) {
-        m_held = false;
-        GiveBackInTable(FileKey{m_device, m_inode}, m_exclusive);
+    if (Entry* entry = std::exchange(m_entry, nullptr)) {
+        GiveBackInTable(*entry, m_exclusive);
     }
 }
 

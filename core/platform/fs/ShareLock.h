@@ -6,7 +6,10 @@
 // still kept out of a file the program writes, and the other way round; a plug-in's copy of this code
 // (which cannot reach the program's table) takes flocks for both modes.
 // A ShareLock is owned by the FileDescriptor (or PelkFile) of the open it belongs to and released when
-// that closes; moved, never copied. The table is split into shards, each guarded by its own mutex.
+// that closes; moved, never copied. The table is split into shards, each guarded by a reader-writer lock:
+// taking a lock on a file already in the table reads the shard and counts with one atomic exchange, so
+// the many connections of one file never queue behind each other; only a file new to the table writes
+// the shard, and that also drops the entries no one holds any longer. A held lock keeps its entry.
 #pragma once
 
 #include <cstdint>
@@ -32,15 +35,15 @@ public:
     // across its fstat and its lock knows no writer of the program changed the file in between.
     static uint64_t ExclusiveReleases();
 
-    bool IsHeld() const { return m_held; }
+    bool IsHeld() const { return m_entry != nullptr; }
     // Gives the lock back now (the descriptor's flock, if any, goes with its close).
     void Reset();
 
+    struct Entry;
+
 private:
-    uint64_t m_device = 0;
-    uint64_t m_inode = 0;
+    Entry* m_entry = nullptr; // in the table; null when not held (or held by flock alone)
     bool m_exclusive = false;
-    bool m_held = false;
 };
 
 } // namespace Vuxo
