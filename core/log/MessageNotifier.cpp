@@ -1,10 +1,12 @@
 #include "core/log/MessageNotifier.h"
 
+#include <mutex>
+
 namespace Vuxo {
 
 void MessageNotifier::SetTarget(NotificationTarget* target, unsigned message, uintptr_t wParam,
                                 intptr_t lParam) {
-    ScopedLock guard(m_lock);
+    std::unique_lock guard(m_lock);
     m_target = target;
     m_message = message;
     m_wParam = wParam;
@@ -12,7 +14,7 @@ void MessageNotifier::SetTarget(NotificationTarget* target, unsigned message, ui
 }
 
 void MessageNotifier::Notify() {
-    ScopedLock guard(m_lock);
+    std::shared_lock guard(m_lock);
     if (m_target) {
         m_target->PostNotification(m_message, m_wParam, m_lParam);
     }

@@ -1,18 +1,22 @@
 // The window-notification seam. A producer on any thread calls Notify(); the shell's NotificationTarget
 // delivers the configured message on its GUI thread, so the core never touches a window.
-// The target and its message are guarded by the notifier's lock, which is also held while the target is
-// called: once SetTarget(nullptr, ...) returns, the old target is no longer in use and may be destroyed.
+// The target and its message are guarded by the notifier's reader-writer lock. Notify holds it shared
+// while it calls the target, so connection threads that log at once never wait for each other (the
+// target must take posts from several threads at once); SetTarget holds it exclusively, so once
+// SetTarget(nullptr, ...) returns, the old target is no longer in use and may be destroyed.
 #pragma once
 
-#include "core/thread/CriticalSection.h"
+#include "core/thread/Noncopyable.h"
 
 #include <cstdint>
+#include <shared_mutex>
 
 namespace Vuxo {
 
 class NotificationTarget {
 public:
-    // Queues the message for the GUI thread and returns at once; must not block on the GUI thread.
+    // Queues the message for the GUI thread and returns at once; must not block on the GUI thread. May
+    // be called on several threads at once.
     virtual void PostNotification(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
 
 protected:
@@ -30,7 +34,7 @@ public:
     virtual void Notify();
 
 private:
-    CriticalSection m_lock;
+    std::shared_mutex m_lock;
     NotificationTarget* m_target = nullptr;
     unsigned m_message = 0;
     uintptr_t m_wParam = 0;
