@@ -55,8 +55,11 @@ void DownloadRequestProcessor::Send() {
 
     // A small body is read before anything is written, so that a file that shrank meanwhile fails
     // before the header block promises its length.
-    std::vector<char> body;
+    // The connection thread reuses the storage of a body up to kReusedBodyLimit (see the header).
+    thread_local std::vector<char> t_reusedBody;
+    std::vector<char> ownBody;
     const bool small = length <= kSmallBodyLimit;
+    std::vector<char>& body = length <= kReusedBodyLimit ? t_reusedBody : ownBody;
     if (small) {
         body.resize(static_cast<size_t>(length));
         // The file comes at its start, so only a range needs a seek.

@@ -22,6 +22,10 @@ class DownloadRequestProcessor {
 public:
     // Bodies up to this size are read into memory and sent with the header block in one write.
     static constexpr int64_t kSmallBodyLimit = 64 * 1024;
+    // Bodies up to this size are read into storage the connection thread keeps for its next request: a
+    // buffer of this size does not fit the allocator's per-thread cache, and allocating it per request
+    // takes a lock other connections share. Larger ones are allocated, so a thread keeps at most this.
+    static constexpr int64_t kReusedBodyLimit = 16 * 1024;
 
     // `file` is open for reading, at its start, and stays owned by the caller; `fileSize` is its size as
     // the caller measured it (ranges were resolved against it); `range` holds exactly one resolved range
