@@ -68,7 +68,9 @@ bool PelkFile::Open(const std::string& utf8Path, unsigned mode, bool exclusive) 
 
 bool PelkFile::OpenBeneath(const std::string& root, const std::string& rest, unsigned mode, bool exclusive) {
     Close(); // a second Open must not leak the first descriptor
-    m_fullPath = FullPathOf(rest.empty() ? root : root + "/" + rest);
+    m_openedPath = rest.empty() ? root : root + "/" + rest;
+    m_fullPathMade = m_openedPath.empty() || m_openedPath.front() != '/';
+    m_fullPath = m_fullPathMade ? FullPathOf(m_openedPath) : std::string();
     const std::optional<Vuxo::FileOpenRequest> request = RequestForMode(mode, exclusive);
     if (!request) {
         return false;
@@ -123,7 +125,9 @@ bool PelkFile::Flush() {
 }
 
 bool PelkFile::Close() {
+    m_openedPath.clear();
     m_fullPath.clear();
+    m_fullPathMade = true;
     m_sizeAtOpen = -1;
     if (m_descriptor < 0) {
         return true;
@@ -139,7 +143,16 @@ bool PelkFile::Close() {
     return file.Close();
 }
 
+const std::string& PelkFile::GetFullPath() const {
+    if (!m_fullPathMade) {
+        m_fullPath = FullPathOf(m_openedPath);
+        m_fullPathMade = true;
+    }
+    return m_fullPath;
+}
+
 std::string PelkFile::GetFileNamePart() const {
-    const size_t slash = m_fullPath.rfind('/');
-    return slash == std::string::npos ? m_fullPath : m_fullPath.substr(slash + 1);
+    const std::string& path = GetFullPath();
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }

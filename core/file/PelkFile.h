@@ -67,7 +67,7 @@ public:
     int GetDescriptor() const { return m_descriptor; }
 
     // The absolute path given to the last Open (empty after Close), and its last component.
-    const std::string& GetFullPath() const { return m_fullPath; }
+    const std::string& GetFullPath() const;
     std::string GetFileNamePart() const;
 
 private:
@@ -75,7 +75,11 @@ private:
     bool m_owned = false;
     int64_t m_sizeAtOpen = -1;
     Vuxo::ShareLock m_share;
-    std::string m_fullPath;
+    // An absolute path is kept as given and normalised when first asked for, as no open needs it;
+    // a relative one is made absolute at its open, against the working folder of that moment.
+    std::string m_openedPath;
+    mutable std::string m_fullPath;
+    mutable bool m_fullPathMade = true;
 };
 
 namespace Vuxo {

@@ -7,6 +7,7 @@
 #include "core/thread/StopEvent.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <stdexcept>
@@ -17,15 +18,13 @@ namespace Vuxo {
 namespace {
 
 // A header line or status line must stay one line.
-std::string OneLine(std::string_view text) {
-    std::string line;
-    line.reserve(text.size());
-    for (char c : text) {
-        if (c != '\r' && c != '\n') {
-            line.push_back(c);
-        }
+// Appends `text` without its CR and LF, so that no value can end a header line early.
+void AppendOneLine(std::string& out, std::string_view text) {
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        out.append(text.substr(start, end - start));
+        start = end + 1;
     }
-    return line;
 }
 
 // The piece of a file sent at once: half a second at the current speed, 1 KiB to 256 KiB, as the
@@ -139,20 +138,31 @@ std::string HttpRequest::GetUserName() const {
 
 void HttpRequest::BeginResponse(int code, std::string_view reason) {
     DisposeBody();
-    std::string text = OneLine(reason);
-    Log(LOG_DEBUG, "BeginResponse(%d, %s)", code, text.c_str());
-    std::string line = "HTTP/1.1 " + std::to_string(code) + " " + text + "\r\n";
-    Gather(line.data(), line.size());
+    Log(LOG_DEBUG, "BeginResponse(%d, %.*s)", code, static_cast<int>(reason.size()), reason.data());
+    char number[16];
+    const auto [end, error] = std::to_chars(number, number + sizeof number, code);
+    (void)error; // an int always fits
+    const std::string_view status(number, static_cast<size_t>(end - number));
+    BeginLine(reason.size() + status.size() + 11);
+    m_output.append("HTTP/1.1 ").append(status).append(" ");
+    AppendOneLine(m_output, reason);
+    m_output.append("\r\n");
+}
+
+void HttpRequest::BeginLine(size_t length) {
+    if (m_output.size() + length > kGatherLimit) {
+        Flush();
+    }
 }
 
 void HttpRequest::SendHeader(std::string_view name, std::string_view value) {
-    std::string n = OneLine(name);
-    std::string v = OneLine(value);
-    Log(LOG_DEBUG, "SendHeader(%s, %s)", n.c_str(), v.c_str());
-    std::string line;
-    line.reserve(n.size() + v.size() + 4);
-    line.append(n).append(": ").append(v).append("\r\n");
-    Gather(line.data(), line.size());
+    Log(LOG_DEBUG, "SendHeader(%.*s, %.*s)", static_cast<int>(name.size()), name.data(),
+        static_cast<int>(value.size()), value.data());
+    BeginLine(name.size() + value.size() + 4);
+    AppendOneLine(m_output, name);
+    m_output.append(": ");
+    AppendOneLine(m_output, value);
+    m_output.append("\r\n");
 }
 
 void HttpRequest::EndHeaderBlock() {
@@ -191,13 +201,6 @@ void HttpRequest::Write(const char* text) {
 void HttpRequest::EndResponse() {
     Log(LOG_DEBUG, "EndResponse");
     EndHeaderBlock();
-}
-
-void HttpRequest::Gather(const char* data, size_t length) {
-    if (m_output.size() + length > kGatherLimit) {
-        Flush();
-    }
-    m_output.append(data, length);
 }
 
 void HttpRequest::Flush() {

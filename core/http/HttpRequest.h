@@ -163,7 +163,8 @@ private:
     void SendContinue();
     int64_t DrainForm();
     void EndHeaderBlock();
-    void Gather(const char* data, size_t length);
+    // Sends what is gathered when a line of `length` bytes would not fit with it.
+    void BeginLine(size_t length);
     void SendAll(const char* data, size_t length);
     size_t ReceiveBody(char* buffer, size_t capacity) override;
 
