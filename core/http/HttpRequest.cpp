@@ -17,8 +17,7 @@ namespace Vuxo {
 
 namespace {
 
-// A header line or status line must stay one line.
-// Appends `text` without its CR and LF, so that no value can end a header line early.
+// Appends `text` without its CR and LF: a header line or status line must stay one line.
 void AppendOneLine(std::string& out, std::string_view text) {
     for (size_t start = 0; start < text.size();) {
         const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
@@ -36,10 +35,6 @@ size_t FileChunkForSpeed(int64_t bytesPerSecond) {
 
 // A url-encoded body is received in pieces of at most this size.
 constexpr size_t kFormReceiveChunk = 64 * 1024;
-
-} // namespace
-
-namespace {
 
 // The gathering storage of the connection thread's last request: one allocation less per request, which
 // matters for a small response, whose header and body do not fit the allocator's per-thread cache and
@@ -143,7 +138,7 @@ void HttpRequest::BeginResponse(int code, std::string_view reason) {
     const auto [end, error] = std::to_chars(number, number + sizeof number, code);
     (void)error; // an int always fits
     const std::string_view status(number, static_cast<size_t>(end - number));
-    BeginLine(reason.size() + status.size() + 11);
+    BeginLine(reason.size() + status.size() + 12); // "HTTP/1.1 ", " " and the line end
     m_output.append("HTTP/1.1 ").append(status).append(" ");
     AppendOneLine(m_output, reason);
     m_output.append("\r\n");
