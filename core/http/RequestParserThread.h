@@ -2,7 +2,7 @@
 // handler and keeps the connection open only when the response asked for it and nothing of the request is
 // left unread. Created by the web server's accept thread, which owns it and its socket; the socket is closed
 // only when the object is destroyed, after the thread has been joined, so another thread may shut it down
-// (RequestStop) at any time without racing a close.
+// (RequestStop) at any time without racing a close. The thread's stack is 512 KiB, not the system's 8 MiB.
 #pragma once
 
 #include "core/http/HttpRequestHandler.h"
@@ -36,7 +36,7 @@ public:
     // All bodies held at once are bounded too (FormBodyBudget).
     static constexpr int64_t kMaxFormBody = 8 * 1024 * 1024;
 
-    RequestParserThread() = default;
+    RequestParserThread();
     ~RequestParserThread() override;
 
     void SetTimeouts(const ConnectionTimeouts& timeouts) { m_timeouts = timeouts; }

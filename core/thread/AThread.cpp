@@ -2,8 +2,6 @@
 
 #include "core/platform/crash/SignalStack.h"
 
-#include <system_error>
-
 AThread::~AThread() {
     Stop();
 }
@@ -13,18 +11,36 @@ bool AThread::Start() {
     if (m_running.load()) {
         return false;
     }
-    if (m_thread.joinable()) {
-        m_thread.join(); // an earlier Run() has returned; collect its thread before starting anew
-    }
+    Join(); // an earlier Run() has returned; collect its thread before starting anew
     m_stopEvent.Reset();
     m_running.store(true);
-    try {
-        m_thread = std::thread(&AThread::Main, this);
-    } catch (const std::system_error&) {
+    pthread_attr_t attributes;
+    if (::pthread_attr_init(&attributes) != 0) {
         m_running.store(false);
         return false;
     }
-    return true;
+    int result = m_stackSize > 0 ? ::pthread_attr_setstacksize(&attributes, m_stackSize) : 0;
+    if (result == 0) {
+        result = ::pthread_create(&m_thread, &attributes, &AThread::Enter, this);
+    }
+    ::pthread_attr_destroy(&attributes);
+    m_joinable = result == 0;
+    if (!m_joinable) {
+        m_running.store(false);
+    }
+    return m_joinable;
+}
+
+void AThread::Join() {
+    if (m_joinable) {
+        ::pthread_join(m_thread, nullptr);
+        m_joinable = false;
+    }
+}
+
+void* AThread::Enter(void* self) {
+    static_cast<AThread*>(self)->Main();
+    return nullptr;
 }
 
 void AThread::Main() {
@@ -56,10 +72,10 @@ bool AThread::Stop() {
         return true;
     }
     std::lock_guard<std::mutex> guard(m_control);
-    if (m_thread.joinable()) {
+    if (m_joinable) {
         m_stopEvent.Set();
         Interrupt();
-        m_thread.join();
+        Join();
     }
     m_stopEvent.Reset();
     return true;

@@ -1,4 +1,5 @@
-// Base class of every worker thread: a std::thread running Run() plus a stop event.
+// Base class of every worker thread: a thread running Run() plus a stop event. A subclass may ask for a
+// stack size of its own (the system's default otherwise), which std::thread cannot give.
 // The owner calls Start() and, to end the thread, Stop(): it sets the stop event, calls Interrupt() so the
 // subclass can wake a blocking call (shut down its socket, wake a sleep), then joins. Threads are never
 // killed and never delete themselves. A subclass whose Run() uses its own members must call Stop() in its
@@ -11,7 +12,10 @@
 #include "core/thread/Noncopyable.h"
 #include "core/thread/StopEvent.h"
 
+#include <pthread.h>
+
 #include <atomic>
+#include <cstddef>
 #include <mutex>
 #include <thread>
 
@@ -40,16 +44,23 @@ public:
     Vuxo::StopEvent& GetStopEvent() { return m_stopEvent; }
 
 protected:
+    // The stack size of threads started afterwards; 0 (the default) leaves it to the system.
+    void SetStackSize(size_t bytes) { m_stackSize = bytes; }
+
     // Called by Stop() on the stopping thread after the stop event is set, while Run() may still block
     // (or may just have returned).
     virtual void Interrupt() {}
 
 private:
+    static void* Enter(void* self);
     void Main();
     bool IsCurrentThread() const;
+    void Join();
 
-    std::mutex m_control; // guards m_thread in Start/Stop
-    std::thread m_thread;
+    std::mutex m_control; // guards m_thread and m_joinable in Start/Stop
+    pthread_t m_thread{};
+    bool m_joinable = false;
+    size_t m_stackSize = 0;
     std::atomic<bool> m_running{false};
     std::atomic<std::thread::id> m_runningId{}; // id of the thread while it is inside Main()
     Vuxo::StopEvent m_stopEvent;

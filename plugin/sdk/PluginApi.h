@@ -5,6 +5,7 @@
  * OnRequest as the first argument of every slot. A plug-in exports the eight functions below with C
  * linkage. All text crossing the interface is UTF-8 (`const char*`); local paths use "/" and a local
  * folder path ends with "/". No C++ exception crosses the interface in either direction.
+ * OnRequest runs on the connection's thread, whose stack is 512 KiB: large buffers belong on the heap.
  * This header is C-compatible and has no state; it is shared by the program and the plug-ins. */
 #ifndef CORVANTA_PLUGIN_API_H
 #define CORVANTA_PLUGIN_API_H

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <future>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@ class BodyThread : public AThread {
 public:
     explicit BodyThread(std::function<void(BodyThread&)> body) : m_body(std::move(body)) {}
     ~BodyThread() override { Stop(); }
+    using AThread::SetStackSize;
     int Run() override {
         m_body(*this);
         return 0;
@@ -151,6 +153,24 @@ TEST(AThread, ConcurrentStopsJoinOnce) {
     }
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(thread.runs, 1);
+}
+
+TEST(AThread, RunsOnAStackOfTheAskedSize) {
+    size_t size = 0;
+    BodyThread thread([&](BodyThread&) {
+        pthread_attr_t attributes;
+        ASSERT_EQ(::pthread_getattr_np(::pthread_self(), &attributes), 0);
+        ::pthread_attr_getstacksize(&attributes, &size);
+        ::pthread_attr_destroy(&attributes);
+    });
+    thread.SetStackSize(384 * 1024);
+    ASSERT_TRUE(thread.Start());
+    thread.Stop();
+    EXPECT_EQ(size, 384u * 1024);
+
+    thread.SetStackSize(1); // below the system's least
+    EXPECT_FALSE(thread.Start());
+    EXPECT_FALSE(thread.IsRunning());
 }
 
 } // namespace
