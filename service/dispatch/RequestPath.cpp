@@ -16,13 +16,18 @@ RequestPath::RequestPath(std::string path) : m_whole(std::move(path)) {
 }
 
 bool RequestPath::HasParentReference() const {
-    std::string framed = "/" + m_whole + "/";
-    for (char& c : framed) {
-        if (c == '\\') {
-            c = '/';
+    // A segment that is exactly "..", "\\" separating as well as "/".
+    const std::string_view whole = m_whole;
+    size_t start = 0;
+    for (size_t i = 0; i <= whole.size(); ++i) {
+        if (i == whole.size() || whole[i] == '/' || whole[i] == '\\') {
+            if (whole.substr(start, i - start) == "..") {
+                return true;
+            }
+            start = i + 1;
         }
     }
-    return framed.find("/../") != std::string::npos;
+    return false;
 }
 
 bool RequestPath::IsValid() const {

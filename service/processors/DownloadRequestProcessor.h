@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Vuxo {
@@ -29,9 +30,10 @@ public:
 
     // `file` is open for reading, at its start, and stays owned by the caller; `fileSize` is its size as
     // the caller measured it (ranges were resolved against it); `range` holds exactly one resolved range
-    // when hasRange is set.
-    DownloadRequestProcessor(std::string requestPath, std::string localPath, PelkFile& file, int64_t fileSize,
-                             bool hasRange, const RangeHeader& range);
+    // when hasRange is set. The paths, the file and the range are the caller's and must outlive the
+    // processor (it lives for one SendFile).
+    DownloadRequestProcessor(std::string_view requestPath, std::string_view localPath, PelkFile& file,
+                             int64_t fileSize, bool hasRange, const RangeHeader& range);
     virtual ~DownloadRequestProcessor();
 
     // Writes the whole response. A failure before the response began is logged and swallowed (nothing
@@ -46,9 +48,8 @@ private:
     HttpRequest* m_request = nullptr;
     bool m_responseStarted = false;
     bool m_hasRange;
-    RangeHeader m_range;
-    std::string m_requestPath;
-    std::string m_localPath;
+    const RangeHeader& m_range;
+    std::string_view m_localPath;
     PelkFile& m_file;
     int64_t m_fileSize;
 };
