@@ -378,7 +378,7 @@ void QuilloHttpRequestHandler::ServeFile(HttpRequest& request, const std::string
     }
     CounterToken token;
     m_server.GetConnectionCountLimitManager().Acquire(token, request.GetRemoteAddress());
-    DownloadRequestProcessor(request.GetPath(), localPath, file, size, hasRange, range).SendFile(request);
+    DownloadRequestProcessor(localPath, file, size, hasRange, range).SendFile(request);
 }
 
 } // namespace Vuxo

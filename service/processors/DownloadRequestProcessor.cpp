@@ -14,9 +14,8 @@
 
 namespace Vuxo {
 
-DownloadRequestProcessor::DownloadRequestProcessor(std::string_view /*requestPath*/, std::string_view localPath,
-                                                   PelkFile& file, int64_t fileSize, bool hasRange,
-                                                   const RangeHeader& range)
+DownloadRequestProcessor::DownloadRequestProcessor(std::string_view localPath, PelkFile& file,
+                                                   int64_t fileSize, bool hasRange, const RangeHeader& range)
     : m_hasRange(hasRange), m_range(range), m_localPath(localPath), m_file(file), m_fileSize(fileSize) {}
 
 DownloadRequestProcessor::~DownloadRequestProcessor() = default;

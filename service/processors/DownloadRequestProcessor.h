@@ -30,10 +30,10 @@ public:
 
     // `file` is open for reading, at its start, and stays owned by the caller; `fileSize` is its size as
     // the caller measured it (ranges were resolved against it); `range` holds exactly one resolved range
-    // when hasRange is set. The paths, the file and the range are the caller's and must outlive the
+    // when hasRange is set. The path, the file and the range are the caller's and must outlive the
     // processor (it lives for one SendFile).
-    DownloadRequestProcessor(std::string_view requestPath, std::string_view localPath, PelkFile& file,
-                             int64_t fileSize, bool hasRange, const RangeHeader& range);
+    DownloadRequestProcessor(std::string_view localPath, PelkFile& file, int64_t fileSize, bool hasRange,
+                             const RangeHeader& range);
     virtual ~DownloadRequestProcessor();
 
     // Writes the whole response. A failure before the response began is logged and swallowed (nothing

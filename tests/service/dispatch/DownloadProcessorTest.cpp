@@ -51,8 +51,7 @@ protected:
             ASSERT_TRUE(range.Parse(header->second));
             ASSERT_TRUE(range.Resolve(file.GetSize()));
         }
-        DownloadRequestProcessor(request.GetPath(), folder.Path("data.txt"), file, file.GetSize(), hasRange,
-                                 range)
+        DownloadRequestProcessor(folder.Path("data.txt"), file, file.GetSize(), hasRange, range)
             .SendFile(request);
     }
 
