@@ -159,6 +159,8 @@ private slots:
         QVERIFY(fixture.Config().getPublicIP.load());
         QCOMPARE(fixture.Config().preferredLancardAddress.Get(), std::string("192.168.0.10"));
 
+        // The dialog stored the 8080 it showed; any free port instead, or runs side by side collide.
+        fixture.Config().port = 0;
         QVERIFY(fixture.server.Start());
         auto dialog = fixture.OpenDialog();
         QWidget& page = Page(*dialog, COptionDlg::kServer);
