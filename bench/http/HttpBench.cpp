@@ -157,7 +157,7 @@ void BM_MultipartUploadFilled(benchmark::State& state) {
 BENCHMARK(BM_MultipartUploadFilled)->Arg(1500)->Arg(64 * 1024)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 // The delimiter search alone, over one upload buffer's worth of part bytes already in the cache (the
-// reader holds them, as it does after a receive); the copy into the reader is timed apart.
+// reader holds them, as it does after a receive); the copy into the reader is left out of the time.
 void BM_FindBoundary(benchmark::State& state) {
     const std::string held = "\r\n" + UploadBody().substr(4096, 256 * 1024);
     Vuxo::MultipartReader reader;
