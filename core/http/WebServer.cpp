@@ -1,5 +1,6 @@
 #include "core/http/WebServer.h"
 
+#include "core/http/HeaderParsing.h"
 #include "core/log/Trace.h"
 #include "core/transfer/Clock.h"
 #include "core/transfer/TransferStatusAggregator.h"
@@ -27,6 +28,15 @@ void RefuseConnection(TCPSocket& socket) {
     char discard[4096];
     socket.ReceiveRaw(discard, sizeof discard, 0); // a request already here would turn the close into a reset
     socket.Close();
+}
+
+// True when the connection's first request head has arrived whole. Such a connection does not hold a place
+// without asking, whatever its address's count says: when connections arrive faster than their threads
+// start, it is the server that keeps their requests waiting.
+bool HasWholeRequestHead(TCPSocket& socket) {
+    char head[RequestParserThread::kHeaderLimit];
+    const long got = Net::Peek(socket.GetHandle(), head, sizeof head);
+    return got > 0 && FindHeaderEnd(head, static_cast<size_t>(got), static_cast<size_t>(got)) >= 0;
 }
 
 // Listens on `port`; false for a port outside 0 to 65535. Non-blocking: a connection that vanishes between
@@ -163,12 +173,13 @@ void WebServer::AcceptConnection() {
     uint32_t peer = 0;
     if (m_listener.Accept(child, &peer)) {
         Trace(LOG_DEBUG, "server.Accept(child) succeeded");
-        if (!AdmitPending(peer)) {
+        const bool pending = AdmitPending(peer);
+        if (!pending && !HasWholeRequestHead(child)) {
             Trace(LOG_DEBUG, "server.Accept(child) refused: too many connections without a request");
             RefuseConnection(child);
             return;
         }
-        StartNewThread(child.Detach(), peer);
+        StartNewThread(child.Detach(), peer, pending);
         return;
     }
     if (Net::LastError() == Net::kErrWouldBlock) {
@@ -182,23 +193,28 @@ std::unique_ptr<RequestParserThread> WebServer::CreateConnectionThread() {
     return std::make_unique<RequestParserThread>();
 }
 
-void WebServer::StartNewThread(Net::Handle handle, uint32_t peer) {
+void WebServer::StartNewThread(Net::Handle handle, uint32_t peer, bool pending) {
+    const auto release = [this, peer, pending] {
+        if (pending) {
+            ReleasePending(peer);
+        }
+    };
     std::unique_ptr<RequestParserThread> thread;
     try {
         thread = CreateConnectionThread();
     } catch (const std::exception&) {
         Net::CloseHandle(handle);
-        ReleasePending(peer);
+        release();
         Trace(LOG_ERROR, "Exception: %s", "cannot make a connection thread");
         return;
     }
     Trace(LOG_DEBUG, "StartNewThread()");
     thread->SetTimeouts(m_timeouts);
     thread->SetFinishedCallback([this] { m_wakeup.Signal(); });
-    thread->SetFirstRequestCallback([this, peer] { ReleasePending(peer); });
+    thread->SetFirstRequestCallback(release);
     if (!thread->Init(handle, m_handler.load(), m_aggregator.load())) {
         // No thread: the socket closes with the object, and accepting goes on.
-        ReleasePending(peer);
+        release();
         Trace(LOG_ERROR, "Exception: %s", "cannot start a connection thread");
         return;
     }

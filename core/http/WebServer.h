@@ -29,7 +29,7 @@ class TransferStatusAggregator;
 
 struct ConnectionLimits {
     // Connections one address may hold open before their first request; more are answered 503 at once
-    // and closed.
+    // and closed, unless the whole head of a request has already arrived on them.
     int pendingPerAddress = 64;
     // From this many open connections on the server is crowded, and a connection that has waited
     // crowdedIdleMs for a request without receiving a byte of one is ended.
@@ -68,7 +68,8 @@ protected:
 
 private:
     void AcceptConnection();
-    void StartNewThread(Net::Handle handle, uint32_t peer);
+    // `pending`: the connection is counted among its address's connections waiting for a request.
+    void StartNewThread(Net::Handle handle, uint32_t peer, bool pending);
     void CleanupDeadThreads();
     // Counts a connection of `peer` that waits for its first request; false when it has too many.
     bool AdmitPending(uint32_t peer);

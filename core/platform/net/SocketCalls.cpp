@@ -297,6 +297,10 @@ long Receive(Handle handle, void* buffer, size_t capacity, int flags) {
     }
 }
 
+long Peek(Handle handle, void* buffer, size_t capacity) {
+    return Receive(handle, buffer, capacity, MSG_PEEK | MSG_DONTWAIT);
+}
+
 long SendTo(Handle handle, const void* data, size_t length, int flags, const IPv4Endpoint& to) {
     sockaddr_in sa = MakeAddress(to.address, to.port);
     for (;;) {

@@ -78,6 +78,8 @@ bool ConnectWithin(Handle handle, uint32_t address, uint16_t port, int timeoutMs
 // One send / recv; EINTR is retried. -1 on failure (LastError tells why).
 long Send(Handle handle, const void* data, size_t length, int flags);
 long Receive(Handle handle, void* buffer, size_t capacity, int flags);
+// What has arrived, left in place to be received; never waits. -1 when nothing has (or on failure).
+long Peek(Handle handle, void* buffer, size_t capacity);
 
 struct IPv4Endpoint {
     uint32_t address = 0; // network byte order

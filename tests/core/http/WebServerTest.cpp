@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <semaphore>
+
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -24,6 +28,9 @@ FunctionHandler& OkHandler() {
     return handler;
 }
 const std::string kOkAnswer = "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nok";
+const std::string kRefusal = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\n"
+                             "Content-Length: 40\r\nConnection:close\r\n\r\n"
+                             "Too many connections from this address.\n";
 
 bool CanConnect(uint16_t port) {
     TCPSocket socket;
@@ -122,9 +129,6 @@ TEST(WebServer, IdleConnectionsFromOneAddressShutOutNoOtherAndLeaveNothingBehind
     RunningServer s(OkHandler());
     const int threads = ThreadCount();
     const int descriptors = DescriptorCount();
-    const std::string refusal = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\n"
-                                "Content-Length: 40\r\nConnection:close\r\n\r\n"
-                                "Too many connections from this address.\n";
     // Up to 20,000, as far as this process's descriptors allow (the server closes the ones it refuses).
     rlimit limit{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
@@ -139,7 +143,7 @@ TEST(WebServer, IdleConnectionsFromOneAddressShutOutNoOtherAndLeaveNothingBehind
             // Past the cap every connection is refused at once; waiting for this one's refusal keeps the
             // listener's backlog short.
             idle[i].SetTimeouts(30000, 30000);
-            EXPECT_EQ(ReadUntilClosed(idle[i]), refusal);
+            EXPECT_EQ(ReadUntilClosed(idle[i]), kRefusal);
         }
     }
     EXPECT_LE(ThreadCount(), threads + cap)
@@ -158,6 +162,59 @@ TEST(WebServer, IdleConnectionsFromOneAddressShutOutNoOtherAndLeaveNothingBehind
     EXPECT_TRUE(WaitForCount(&ThreadCount, threads));
     EXPECT_TRUE(WaitForCount(&DescriptorCount, descriptors));
     EXPECT_EQ(Exchange(s.Port(), kGet), kOkAnswer) << "the address's count went back to zero";
+}
+
+// Holds its accept thread in the making of the second connection's thread until Open().
+class GatedServer : public WebServer {
+public:
+    ~GatedServer() override {
+        Open();
+        Stop();
+    }
+    bool WaitUntilHeld() { return m_held.try_acquire_for(std::chrono::seconds(30)); }
+    void Open() {
+        if (!m_opened.exchange(true)) {
+            m_gate.release();
+        }
+    }
+
+protected:
+    std::unique_ptr<RequestParserThread> CreateConnectionThread() override {
+        if (++m_made == 2) {
+            m_held.release();
+            m_gate.acquire();
+        }
+        return WebServer::CreateConnectionThread();
+    }
+
+private:
+    std::atomic<int> m_made{0};
+    std::atomic<bool> m_opened{false};
+    std::binary_semaphore m_held{0};
+    std::binary_semaphore m_gate{0};
+};
+
+TEST(WebServer, PastTheCapAConnectionWhoseRequestCameBeforeItWasTakenIsServed) {
+    GatedServer server;
+    server.SetHandler(&OkHandler());
+    ConnectionLimits limits;
+    limits.pendingPerAddress = 2;
+    server.SetLimits(limits);
+    ASSERT_TRUE(server.Start(0));
+    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    std::vector<TCPSocket> idle(2);
+    for (TCPSocket& socket : idle) {
+        Connect(socket, port);
+    }
+    ASSERT_TRUE(server.WaitUntilHeld()) << "both idle ones counted, the server busy with the second";
+    TCPSocket asking;
+    Connect(asking, port);
+    SendText(asking, kGet);
+    TCPSocket silent;
+    Connect(silent, port);
+    server.Open();
+    EXPECT_EQ(ReadUntilClosed(asking), kOkAnswer);
+    EXPECT_EQ(ReadUntilClosed(silent), kRefusal);
 }
 
 TEST(WebServer, ACrowdedServerEndsIdleConnectionsButNotHeadersThatAreArriving) {
