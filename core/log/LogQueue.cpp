@@ -12,15 +12,21 @@ LogQueue& LogQueue::GetInstance() {
 }
 
 void LogQueue::Push(int level, std::u16string text) {
+    size_t waiting;
     {
         ScopedLock guard(m_lock);
         if (m_entries.size() < kCapacity) {
             m_entries.push_back(LogEntry{level, std::move(text)});
         }
+        waiting = m_entries.size();
     }
     // Outside the queue's lock: waking the GUI thread is a system call, and every logging thread would
     // wait for it. The entry is queued first, so the notification never comes before its entry.
-    Notify();
+    if (waiting >= kUrgentFill) {
+        NotifyUrgently();
+    } else {
+        Notify();
+    }
 }
 
 size_t LogQueue::PopBatch(std::deque<LogEntry>& entries, size_t most) {

@@ -1,6 +1,6 @@
 // The bounded queue of log entries between the threads that log and the GUI thread that shows them.
 // Push notifies the target on every call (even when the entry is dropped because 1024 are waiting), after
-// the entry is queued and outside the lock; the GUI takes the waiting entries in batches, one lock each.
+// the entry is queued and outside the lock, urgently once half the room is taken; the GUI takes the waiting entries in batches, one lock each.
 // Guarded by its own CriticalSection. The process-wide instance is never destroyed, so pushes from late
 // threads at exit are safe.
 #pragma once
@@ -22,6 +22,9 @@ struct LogEntry {
 class LogQueue : public MessageNotifier {
 public:
     static constexpr size_t kCapacity = 1024;
+    // From this many waiting entries on, pushes notify urgently, so that a GUI that takes the entries
+    // now and then comes before the queue is full.
+    static constexpr size_t kUrgentFill = kCapacity / 2;
 
     static LogQueue& GetInstance();
 

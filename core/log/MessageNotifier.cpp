@@ -20,4 +20,11 @@ void MessageNotifier::Notify() {
     }
 }
 
+void MessageNotifier::NotifyUrgently() {
+    std::shared_lock guard(m_lock);
+    if (m_target) {
+        m_target->PostUrgentNotification(m_message, m_wParam, m_lParam);
+    }
+}
+
 } // namespace Vuxo

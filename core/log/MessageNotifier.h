@@ -18,6 +18,11 @@ public:
     // Queues the message for the GUI thread and returns at once; must not block on the GUI thread. May
     // be called on several threads at once.
     virtual void PostNotification(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
+    // The same, for a producer about to lose what it holds unless the GUI takes it soon (a log queue
+    // filling up): a target that lets notifications wait (QueuedNotificationTarget) delivers at once.
+    virtual void PostUrgentNotification(unsigned message, uintptr_t wParam, intptr_t lParam) {
+        PostNotification(message, wParam, lParam);
+    }
 
 protected:
     ~NotificationTarget() = default;
@@ -32,6 +37,8 @@ public:
     virtual void SetTarget(NotificationTarget* target, unsigned message, uintptr_t wParam, intptr_t lParam);
     // Posts the message to the target when one is set.
     virtual void Notify();
+    // Posts it as urgent (PostUrgentNotification).
+    void NotifyUrgently();
 
 private:
     std::shared_mutex m_lock;

@@ -14,6 +14,7 @@
 #include "shell/app/SingleInstance.h"
 #include "shell/frame/MainFrame.h"
 #include "shell/platform/QtClipboard.h"
+#include "shell/views/QueuedNotificationTarget.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -43,7 +44,7 @@ int RunMainFrame(QApplication& app, QuilloConfig& config, SingleInstance& instan
     auto frame = std::make_unique<CMainFrame>(CMainFrame::Environment{
         config, config.GetFolder(), QCoreApplication::applicationFilePath().toStdString(),
         GuiTransferStatusAggregator::GetInstance(), LogQueue::GetInstance(), platform.Get(),
-        ServiceAddress()});
+        ServiceAddress(), QueuedNotificationTarget::kViewQuietMs});
     if (frame->WasLanguageChoiceCancelled()) {
         SetClipboardProvider({});
         return 0;

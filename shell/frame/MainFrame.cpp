@@ -51,7 +51,7 @@ CMainFrame::CMainFrame(Environment environment)
     : m_config(environment.config), m_programFolder(std::move(environment.programFolder)),
       m_programPath(std::move(environment.programPath)), m_aggregator(environment.aggregator),
       m_logQueue(environment.logQueue), m_platform(environment.platform),
-      m_serviceAddress(std::move(environment.serviceAddress)) {
+      m_serviceAddress(std::move(environment.serviceAddress)), m_viewQuietMs(environment.viewQuietMs) {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     setWindowIcon(LoadShellIcon(QStringLiteral("corvanta")));
     setMinimumSize(400, 300);
@@ -231,7 +231,7 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::CreateTabView() {
-    m_tabView = new CMyTabViewCtrl(m_aggregator, m_logQueue, this);
+    m_tabView = new CMyTabViewCtrl(m_aggregator, m_logQueue, this, m_viewQuietMs);
     m_tabView->SetMountManager(&m_server->GetMountManager());
     setCentralWidget(m_tabView);
 

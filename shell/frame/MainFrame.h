@@ -56,6 +56,9 @@ public:
         LogQueue& logQueue;
         ShellPlatform platform;
         std::string serviceAddress;
+        // The quiet period of the status and log views (QueuedNotificationTarget); the program sets the
+        // views' own, a test 0 to see every notification at once.
+        int viewQuietMs = 0;
     };
 
     explicit CMainFrame(Environment environment);
@@ -174,6 +177,7 @@ private:
     LogQueue& m_logQueue;
     ShellPlatform m_platform;
     std::string m_serviceAddress;
+    int m_viewQuietMs;
 
     std::unique_ptr<QuilloServer> m_server;
     AlertRelay* m_alerts = nullptr;

@@ -11,9 +11,9 @@
 
 namespace Vuxo {
 
-CLogView::CLogView(LogQueue& queue, QWidget* parent)
+CLogView::CLogView(LogQueue& queue, QWidget* parent, int quietMs)
     : QTreeView(parent), m_queue(queue), m_model(new LogListModel(kMaxRows, this)),
-      m_target(new QueuedNotificationTarget([this] { OnLogAppended(); }, this)) {
+      m_target(new QueuedNotificationTarget([this] { OnLogAppended(); }, this, quietMs)) {
     setModel(m_model);
     setRootIsDecorated(false);
     setItemsExpandable(false);

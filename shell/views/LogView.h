@@ -1,5 +1,6 @@
-// CLogView: the log list. The log queue notifies through a queued, coalescing target; each notification
-// drains the whole queue into the list at once. The newest row is scrolled into view at most every
+// CLogView: the log list. The log queue notifies through a queued, coalescing target with the views'
+// quiet period (ended early when the queue is half full); each notification drains the whole queue into
+// the list at once. The newest row is scrolled into view at most every
 // kScrollIntervalMs: scrolling lays out every row of the list, which for a server answering thousands of
 // requests a second would keep the GUI thread busy with nothing else. The list keeps the newest
 // kMaxRows entries. A text wider than the column shows whole in its tool tip.
@@ -24,7 +25,8 @@ public:
     static constexpr size_t kMaxRows = 10000;
     static constexpr int kScrollIntervalMs = 100;
 
-    CLogView(LogQueue& queue, QWidget* parent = nullptr);
+    // `quietMs`: the notification target's quiet period (QueuedNotificationTarget).
+    CLogView(LogQueue& queue, QWidget* parent = nullptr, int quietMs = 0);
     ~CLogView() override;
 
     // Moves every waiting entry of the queue into the list (what a notification runs).

@@ -31,9 +31,11 @@ bool HasLocalFiles(const QMimeData* data) {
 
 } // namespace
 
-CMyTabViewCtrl::CMyTabViewCtrl(GuiTransferStatusAggregator& aggregator, LogQueue& logQueue, QWidget* parent)
+CMyTabViewCtrl::CMyTabViewCtrl(GuiTransferStatusAggregator& aggregator, LogQueue& logQueue, QWidget* parent,
+                               int quietMs)
     : CTabViewCtrl(parent), m_mountView(new CMountView(this)),
-      m_statusView(new CStatusView(aggregator, this)), m_logView(new CLogView(logQueue, this)) {
+      m_statusView(new CStatusView(aggregator, this, quietMs)),
+      m_logView(new CLogView(logQueue, this, quietMs)) {
     setAcceptDrops(true);
     AddTab(QString::fromUtf8(Tr("공유")), m_mountView, true, TabIcon(kSharesTab));
     AddTab(QString::fromUtf8(Tr("전송상태")), m_statusView, false, TabIcon(kStatusTab));

@@ -30,8 +30,9 @@ public:
     enum Tab { kSharesTab = 0, kStatusTab = 1, kLogTab = 2 };
 
     // The program passes GuiTransferStatusAggregator::GetInstance() and LogQueue::GetInstance(); tests
-    // their own.
-    CMyTabViewCtrl(GuiTransferStatusAggregator& aggregator, LogQueue& logQueue, QWidget* parent = nullptr);
+    // their own. `quietMs`: the quiet period of the status and log views' notifications.
+    CMyTabViewCtrl(GuiTransferStatusAggregator& aggregator, LogQueue& logQueue, QWidget* parent = nullptr,
+                   int quietMs = 0);
     ~CMyTabViewCtrl() override;
 
     // The manager that dropped items and renames go to; null refuses both.

@@ -17,9 +17,9 @@ constexpr int kColumnWidths[TransferListModel::kColumnCount] = {290, 110, 110, 2
 
 } // namespace
 
-CStatusView::CStatusView(GuiTransferStatusAggregator& aggregator, QWidget* parent)
+CStatusView::CStatusView(GuiTransferStatusAggregator& aggregator, QWidget* parent, int quietMs)
     : QTreeView(parent), m_aggregator(aggregator), m_model(new TransferListModel(this)),
-      m_target(new QueuedNotificationTarget([this] { OnTransferStatusChanged(); }, this)) {
+      m_target(new QueuedNotificationTarget([this] { OnTransferStatusChanged(); }, this, quietMs)) {
     setModel(m_model);
     setRootIsDecorated(false);
     setItemsExpandable(false);

@@ -1,8 +1,8 @@
 // CStatusView: the live transfer-status list, one row per transfer with request, client address, user
-// name, progress, speed and time left. The aggregator notifies through a queued, coalescing target; a
-// refresh first takes the announced additions and removals (DispatchEvents, which holds no aggregator
-// lock while it calls this view), then a snapshot, and formats the rows from that copy, so the model is
-// never changed while the aggregator's lock is held. After every refresh it emits transferSummary.
+// name, progress, speed and time left. The aggregator notifies through a queued, coalescing target with
+// the views' quiet period; a refresh first takes the announced additions and removals (DispatchEvents,
+// which holds no aggregator lock while it calls this view), then a snapshot, and formats the rows from
+// that copy, so the model is never changed while the aggregator's lock is held. After every refresh it emits transferSummary.
 // Made and owned by CMyTabViewCtrl; GUI thread only. The aggregator must outlive the view; the view
 // disconnects itself from it when destroyed.
 #pragma once
@@ -24,7 +24,8 @@ class TransferListModel;
 class CStatusView final : public QTreeView, public TransferStatusEventHandler {
     Q_OBJECT
 public:
-    CStatusView(GuiTransferStatusAggregator& aggregator, QWidget* parent = nullptr);
+    // `quietMs`: the notification target's quiet period (QueuedNotificationTarget).
+    CStatusView(GuiTransferStatusAggregator& aggregator, QWidget* parent = nullptr, int quietMs = 0);
     ~CStatusView() override;
 
     // The refresh described above (what a notification from the aggregator runs).

@@ -24,7 +24,12 @@ public:
     void PostNotification(unsigned message, uintptr_t wParam, intptr_t lParam) override {
         posted.push_back({message, wParam, lParam});
     }
+    void PostUrgentNotification(unsigned message, uintptr_t wParam, intptr_t lParam) override {
+        ++urgent;
+        PostNotification(message, wParam, lParam);
+    }
     std::vector<Posted> posted;
+    int urgent = 0;
 };
 
 TEST(MessageNotifier, PostsTheConfiguredMessageToTheCurrentTarget) {
@@ -65,6 +70,24 @@ TEST(LogQueue, KeepsTheFirst1024AndNotifiesOnEveryPush) {
     queue.Push(Vuxo::LOG_ALERT, u"room again");
     ASSERT_TRUE(queue.Pop(entry));
     EXPECT_EQ(entry.text, u"room again");
+}
+
+TEST(LogQueue, NotifiesUrgentlyWhileHalfTheRoomOrMoreIsTaken) {
+    Vuxo::LogQueue queue;
+    FakeTarget target;
+    queue.SetTarget(&target, Vuxo::WM_LOG_ADDED, 0, 0);
+    for (size_t i = 1; i < Vuxo::LogQueue::kUrgentFill; ++i) {
+        queue.Push(2, u"e");
+    }
+    EXPECT_EQ(target.urgent, 0);
+    queue.Push(2, u"half");
+    queue.Push(2, u"more");
+    EXPECT_EQ(target.urgent, 2);
+    std::deque<Vuxo::LogEntry> taken;
+    queue.PopBatch(taken, Vuxo::LogQueue::kCapacity);
+    queue.Push(2, u"room again");
+    EXPECT_EQ(target.urgent, 2);
+    EXPECT_EQ(target.posted.size(), Vuxo::LogQueue::kUrgentFill + 2) << "every push notifies, once";
 }
 
 TEST(LogQueue, PopBatchTakesTheOldestInOrderAndLeavesTheRest) {

@@ -41,6 +41,7 @@ private slots:
     void clearKeepsTheQueue();
     void destroyedViewIsNoLongerNotified();
     void burstsCoalesceAndNothingIsMissed();
+    void aQuietPeriodGathersNotificationsUntilItEndsOrOneIsUrgent();
 };
 
 void LogViewTest::thousandEntriesFromWorkersAllShownInOrder() {
@@ -215,6 +216,36 @@ void LogViewTest::burstsCoalesceAndNothingIsMissed() {
     Deliver();
     QCOMPARE(calls, 2);
     QVERIFY(!target.IsPending());
+}
+
+void LogViewTest::aQuietPeriodGathersNotificationsUntilItEndsOrOneIsUrgent() {
+    int calls = 0;
+    QueuedNotificationTarget waiting([&] { ++calls; }, nullptr, 3600 * 1000);
+    waiting.PostNotification(0, 0, 0);
+    Deliver();
+    QCOMPARE(calls, 1); // the first one goes at once
+    waiting.PostNotification(0, 0, 0);
+    waiting.PostNotification(0, 0, 0);
+    Deliver();
+    QCOMPARE(calls, 1);
+    QVERIFY(waiting.IsPending());
+    waiting.PostUrgentNotification(0, 0, 0);
+    Deliver();
+    QCOMPARE(calls, 2); // the three of the quiet period in one call
+    Deliver();
+    QCOMPARE(calls, 2);
+
+    int shortCalls = 0;
+    QueuedNotificationTarget brief([&] { ++shortCalls; }, nullptr, 20);
+    brief.PostNotification(0, 0, 0);
+    Deliver();
+    brief.PostNotification(0, 0, 0);
+    QTRY_COMPARE(shortCalls, 2);
+    QTRY_VERIFY(!brief.IsPending()); // a period with nothing in it ends without a call
+    QCOMPARE(shortCalls, 2);
+    brief.PostNotification(0, 0, 0);
+    Deliver();
+    QCOMPARE(shortCalls, 3);
 }
 
 QTEST_MAIN(LogViewTest)
