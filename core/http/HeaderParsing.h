@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -12,8 +13,9 @@
 
 namespace Vuxo {
 
-// Header names in upper case -> values; the first value stored under a name is kept.
-using HttpFieldMap = std::map<std::string, std::string>;
+// Header names in upper case -> values; the first value stored under a name is kept. Looked up by any
+// string type (std::less<>), so a lookup by a literal builds no string.
+using HttpFieldMap = std::map<std::string, std::string, std::less<>>;
 
 // Method numbers of a request.
 constexpr int kHttpGet = 0;

@@ -32,7 +32,7 @@ constexpr size_t kConnectionStackSize = 0;
 constexpr size_t kConnectionStackSize = 512 * 1024;
 #endif
 
-const std::string* FindField(const HttpFieldMap& map, const std::string& name) {
+const std::string* FindField(const HttpFieldMap& map, std::string_view name) {
     auto it = map.find(name);
     return it == map.end() ? nullptr : &it->second;
 }
@@ -257,9 +257,7 @@ int64_t RequestParserThread::CheckBodyFraming(HttpRequest& request,
     // Where the body ends must be beyond doubt: a proxy in front that reads the length another way would
     // take part of the body for a request of its own (or a request for part of a body). Such requests
     // are refused and their connection closed.
-    // Longer than a string holds without allocating: made once, not for every request.
-    static const std::string kTransferEncoding = "TRANSFER-ENCODING";
-    if (FindField(request.m_headers, kTransferEncoding) != nullptr) {
+    if (FindField(request.m_headers, "TRANSFER-ENCODING") != nullptr) {
         Refuse(request, 501, "Not Implemented", "transfer coding");
     }
     const std::string* text = FindField(request.m_headers, "CONTENT-LENGTH");

@@ -7,12 +7,12 @@
 
 namespace Vuxo {
 
-std::string GetMapValue(const std::map<std::string, std::string>& map, const std::string& key) {
+std::string GetMapValue(const HttpFieldMap& map, std::string_view key) {
     const auto found = map.find(key);
     return found != map.end() ? found->second : std::string();
 }
 
-bool FindMapValue(const std::map<std::string, std::string>& map, const std::string& key, std::string& value) {
+bool FindMapValue(const HttpFieldMap& map, std::string_view key, std::string& value) {
     const auto found = map.find(key);
     if (found == map.end()) {
         return false;

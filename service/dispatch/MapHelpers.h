@@ -2,17 +2,19 @@
 // and the processors. Stateless; safe from any thread.
 #pragma once
 
-#include <map>
+#include "core/http/HeaderParsing.h"
+
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Vuxo {
 
 // The value under the key, or "" when the key is absent.
-std::string GetMapValue(const std::map<std::string, std::string>& map, const std::string& key);
+std::string GetMapValue(const HttpFieldMap& map, std::string_view key);
 
 // True and the value filled when the key is present; false and the value left alone otherwise.
-bool FindMapValue(const std::map<std::string, std::string>& map, const std::string& key, std::string& value);
+bool FindMapValue(const HttpFieldMap& map, std::string_view key, std::string& value);
 
 // Appends the entries of a multi-line form value ("selectedFiles"): every run of bytes ended by a CR or LF
 // is trimmed of " \t\r\n" and, when not empty, form-decoded and appended. Bytes after the last line end
