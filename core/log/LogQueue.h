@@ -1,6 +1,7 @@
 // The bounded queue of log entries between the threads that log and the GUI thread that shows them.
 // Push notifies the target on every call (even when the entry is dropped because 1024 are waiting), after
-// the entry is queued and outside the lock, urgently once half the room is taken; the GUI takes the waiting entries in batches, one lock each.
+// the entry is queued and outside the lock, urgently once half the room is taken; the GUI takes the
+// waiting entries in batches, one lock each.
 // Guarded by its own CriticalSection. The process-wide instance is never destroyed, so pushes from late
 // threads at exit are safe.
 #pragma once

@@ -1,8 +1,8 @@
 // CLogView: the log list. The log queue notifies through a queued, coalescing target with the views'
 // quiet period (ended early when the queue is half full); each notification drains the whole queue into
-// the list at once. The newest row is scrolled into view at most every
-// kScrollIntervalMs: scrolling lays out every row of the list, which for a server answering thousands of
-// requests a second would keep the GUI thread busy with nothing else. The list keeps the newest
+// the list at once. The newest row is scrolled into view at most every kScrollIntervalMs: scrolling lays
+// out every row of the list, which for a server answering thousands of requests a second would keep the
+// GUI thread busy with nothing else. The list keeps the newest
 // kMaxRows entries. A text wider than the column shows whole in its tool tip.
 // Made and owned by CMyTabViewCtrl; GUI thread only. The queue must outlive the view; the view
 // disconnects itself from it when destroyed.

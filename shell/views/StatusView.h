@@ -2,7 +2,8 @@
 // name, progress, speed and time left. The aggregator notifies through a queued, coalescing target with
 // the views' quiet period; a refresh first takes the announced additions and removals (DispatchEvents,
 // which holds no aggregator lock while it calls this view), then a snapshot, and formats the rows from
-// that copy, so the model is never changed while the aggregator's lock is held. After every refresh it emits transferSummary.
+// that copy, so the model is never changed while the aggregator's lock is held. After every refresh it
+// emits transferSummary.
 // Made and owned by CMyTabViewCtrl; GUI thread only. The aggregator must outlive the view; the view
 // disconnects itself from it when destroyed.
 #pragma once
