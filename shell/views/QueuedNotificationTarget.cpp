@@ -8,7 +8,7 @@ namespace Vuxo {
 
 QueuedNotificationTarget::QueuedNotificationTarget(std::function<void()> handler, QObject* parent,
                                                    int quietMs)
-    : QObject(parent), m_handler(std::move(handler)) {
+    : QObject(parent), m_handler(std::move(handler)), m_quietMs(quietMs) {
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(quietMs);
     connect(&m_quiet, &QTimer::timeout, this, &QueuedNotificationTarget::EndQuiet);
@@ -25,14 +25,14 @@ void QueuedNotificationTarget::PostNotification(unsigned, uintptr_t, intptr_t) {
 
 void QueuedNotificationTarget::PostUrgentNotification(unsigned message, uintptr_t wParam, intptr_t lParam) {
     PostNotification(message, wParam, lParam);
-    if (m_quiet.interval() > 0 && !m_urgent.exchange(true)) {
+    if (m_quietMs > 0 && !m_urgent.exchange(true)) {
         QMetaObject::invokeMethod(this, &QueuedNotificationTarget::EndQuietUrgently, Qt::QueuedConnection);
     }
 }
 
 void QueuedNotificationTarget::Deliver() {
     m_again.store(false);
-    const bool quiet = m_quiet.interval() > 0;
+    const bool quiet = m_quietMs > 0;
     if (!quiet) {
         m_pending.store(false);
     }

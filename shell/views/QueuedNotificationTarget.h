@@ -47,6 +47,7 @@ private:
     void EndQuietUrgently();
 
     std::function<void()> m_handler;
+    const int m_quietMs; // read by posting threads too, so not asked of the timer
     QTimer m_quiet;
     std::atomic<bool> m_pending{false}; // posters queue no call while it is set
     std::atomic<bool> m_again{false};   // a notification came since the last call started
