@@ -91,10 +91,9 @@ void DownloadRequestProcessor::Send() {
     request.EndResponse();
 }
 
-void ResizeTransferBuffer(std::vector<char>& buffer, int64_t speed) {
+void ResizeTransferBuffer(std::vector<char>& buffer, int64_t speed, int64_t largest) {
     constexpr int64_t kMin = 1024;
-    constexpr int64_t kMax = 256 * 1024;
-    const int64_t size = std::clamp<int64_t>(speed / 2 / 1024 * 1024, kMin, kMax);
+    const int64_t size = std::clamp<int64_t>(speed / 2 / 1024 * 1024, kMin, std::max(largest, kMin));
     if (buffer.capacity() > static_cast<size_t>(2 * size)) {
         std::vector<char>().swap(buffer);
     }

@@ -55,8 +55,8 @@ private:
 };
 
 // Sizes a transfer buffer for `speed` bytes per second: half a second's worth rounded down to whole KiB,
-// at least 1 KiB and at most 256 KiB. Storage more than twice the new size is released first, so the
-// buffer shrinks when the speed drops.
-void ResizeTransferBuffer(std::vector<char>& buffer, int64_t speed);
+// at least 1 KiB and at most `largest` bytes. Storage more than twice the new size is released first, so
+// the buffer shrinks when the speed drops.
+void ResizeTransferBuffer(std::vector<char>& buffer, int64_t speed, int64_t largest = 256 * 1024);
 
 } // namespace Vuxo

@@ -12,6 +12,7 @@
 #include "service/upload/TemporaryUploadFile.h"
 #include "service/upload/UploadNames.h"
 #include "service/upload/UploadStatusTable.h"
+#include "service/upload/WriteBehindFile.h"
 
 #include <exception>
 #include <vector>
@@ -19,6 +20,8 @@
 namespace Vuxo {
 
 namespace {
+
+constexpr int64_t kLargestUploadBuffer = 1024 * 1024;
 
 // Marks the upload failed in the status table when it leaves without having succeeded, whatever the
 // way out. Declared before the temporary file, so the file is gone before the window hears of the end.
@@ -187,9 +190,9 @@ std::string UploadRequestProcessor::CopyPartToFile(HttpRequest& request, Tempora
                                                    const std::string& key) {
     TransferStatusReporter& reporter = request.GetReporter();
     std::vector<char> buffer;
-    int64_t received = 0;
+    WriteBehindFile writer(file);
     for (;;) {
-        ResizeTransferBuffer(buffer, reporter.GetSpeed(kDirectionUpload));
+        ResizeTransferBuffer(buffer, reporter.GetSpeed(kDirectionUpload), kLargestUploadBuffer);
         // A receive gives what the connection holds at the moment, often much less than the buffer:
         // the buffer is filled first, so the disk gets few large writes.
         size_t filled = 0;
@@ -201,13 +204,13 @@ std::string UploadRequestProcessor::CopyPartToFile(HttpRequest& request, Tempora
                 filled += static_cast<size_t>(n);
             }
         } while (n > 0 && filled < buffer.size());
-        if (filled > 0) {
-            if (!file.Write(buffer.data(), filled)) {
-                return Tr("파일에 쓸 수 없습니다.");
-            }
-            received += static_cast<int64_t>(filled);
-            m_table.Progress(key, received);
+        if (filled > 0 && !writer.Write(buffer, filled, n <= 0)) {
+            return Tr("파일에 쓸 수 없습니다.");
         }
+        if (n <= 0 && !writer.Finish()) {
+            return Tr("파일에 쓸 수 없습니다.");
+        }
+        m_table.Progress(key, writer.GetWritten());
         if (n == 0) {
             return {}; // the part ended at its delimiter
         }

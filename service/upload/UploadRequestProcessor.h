@@ -5,7 +5,8 @@
 // finished. Every failure removes the temporary file and reports the upload failed. The answer is a
 // short plain-text message: "OK", or the reasons of the refusal one per line.
 // The dispatcher builds it on its stack for a multipart POST whose caller holds the U right and calls
-// ReceiveFile once. It works on the connection thread; the upload-status table guards itself.
+// ReceiveFile once. It works on the connection thread, but for the disk writes of a part larger than one
+// buffer (a WriteBehindFile's thread); the upload-status table guards itself.
 #pragma once
 
 #include <cstdint>

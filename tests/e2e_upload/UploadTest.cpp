@@ -228,14 +228,18 @@ TEST_F(UploadTest, AFileMadeDuringTheUploadIsNotReplaced) {
 
 TEST_F(UploadTest, ACutConnectionLeavesNoTemporaryFileAndAFailedStatus) {
     ASSERT_TRUE(fixture.Start());
-    const std::string key = NewKey();
-    {
-        TestHttpClient client(Port());
-        SendAllBut(client, "/pub/?key=" + key, std::string(500000, 'c'), 200000);
-        ASSERT_TRUE(WaitUntil([&] { return StatusOf(key) == UploadStatusEntry::kRunning; }));
-    } // the browser goes away
-    ASSERT_TRUE(WaitUntil([&] { return StatusOf(key) == UploadStatusEntry::kFailed; }));
-    EXPECT_TRUE(FolderNames(pub).empty());
+    // Cut within the first buffer, and after buffers have gone to the disk behind the receive.
+    for (size_t size : {size_t{500000}, size_t{5 * 1024 * 1024}}) {
+        SCOPED_TRACE(size);
+        const std::string key = NewKey();
+        {
+            TestHttpClient client(Port());
+            SendAllBut(client, "/pub/?key=" + key, std::string(size, 'c'), 200000);
+            ASSERT_TRUE(WaitUntil([&] { return StatusOf(key) == UploadStatusEntry::kRunning; }));
+        } // the browser goes away
+        ASSERT_TRUE(WaitUntil([&] { return StatusOf(key) == UploadStatusEntry::kFailed; }));
+        EXPECT_TRUE(FolderNames(pub).empty());
+    }
 }
 
 TEST_F(UploadTest, ABodyThatEndsEarlyIsAFailure) {

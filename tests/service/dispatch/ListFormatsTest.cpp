@@ -150,6 +150,9 @@ TEST(ResizeTransferBufferTest, HalfASecondWithinBounds) {
         std::vector<char> buffer;
         ResizeTransferBuffer(buffer, c.speed);
         EXPECT_EQ(buffer.size(), std::min<size_t>(c.size, 262144)) << c.speed;
+        ResizeTransferBuffer(buffer, c.speed, 1 << 20); // an upload's larger bound
+        EXPECT_EQ(buffer.size(), c.speed == INT64_MAX || c.speed == 10'000'000 ? size_t{1} << 20 : c.size)
+            << c.speed;
     }
 }
 
