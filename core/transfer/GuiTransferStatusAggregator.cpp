@@ -74,6 +74,8 @@ constexpr unsigned kChangesBetweenApplies = 16;
 constexpr unsigned kChangesBetweenWaits = 256;
 // Removed nodes kept for reuse in each shard; a burst of connections leaves no more than this behind.
 constexpr size_t kSparesPerShard = 64;
+// Changes pushed and not yet applied from which every reporting thread waits to apply them.
+constexpr size_t kMostPendingChanges = 8192;
 
 } // namespace
 
@@ -90,6 +92,7 @@ int GuiTransferStatusAggregator::TakeIdAfterWrap(uint64_t n) {
 }
 
 void GuiTransferStatusAggregator::PushChange(Change& change) {
+    m_pendingChanges.fetch_add(1, std::memory_order_relaxed);
     change.next = m_changes.load(std::memory_order_relaxed);
     while (!m_changes.compare_exchange_weak(change.next, &change, std::memory_order_release,
                                             std::memory_order_relaxed)) {
@@ -142,6 +145,7 @@ void GuiTransferStatusAggregator::ApplyChanges() {
     // The list holds the most recent first; apply the oldest first. A record that came and went within
     // the changes taken here was never seen by anyone: it only goes back to its shard's spares.
     Change* ordered = nullptr;
+    size_t taken = 0;
     while (change != nullptr) {
         Change* next = change->next;
         if (change == &change->node->removed) {
@@ -150,7 +154,9 @@ void GuiTransferStatusAggregator::ApplyChanges() {
         change->next = ordered;
         ordered = change;
         change = next;
+        ++taken;
     }
+    m_pendingChanges.fetch_sub(taken, std::memory_order_relaxed);
     while (ordered != nullptr) {
         Change* next = ordered->next;
         Node* node = ordered->node;
@@ -170,10 +176,14 @@ void GuiTransferStatusAggregator::ApplyChanges() {
 void GuiTransferStatusAggregator::ApplyChangesNowAndThen() {
     thread_local unsigned pushed = 0;
     ++pushed;
-    if (pushed % kChangesBetweenApplies != 0) {
+    // Past the bound every reporting thread waits for its turn: each change holds a record until it is
+    // applied, and a holder of the lock kept off the processor among thousands of connection threads
+    // would otherwise let them pile up by the hundred thousand (and the next apply take seconds).
+    const bool tooMany = m_pendingChanges.load(std::memory_order_relaxed) >= kMostPendingChanges;
+    if (!tooMany && pushed % kChangesBetweenApplies != 0) {
         return;
     }
-    if (pushed % kChangesBetweenWaits == 0) {
+    if (tooMany || pushed % kChangesBetweenWaits == 0) {
         ScopedLock lock(m_lock);
         ApplyChanges();
     } else if (m_lock.TryLock()) {

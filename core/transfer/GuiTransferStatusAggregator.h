@@ -5,8 +5,9 @@
 // their choice. A request's own reports touch only its record, under the lock of one of 64 shards of the
 // keys, so connections do not wait for each other; a record's arrival and departure are queued without a
 // lock and applied to the shared list (its order, the GUI's event lists) under the aggregator's lock by
-// whoever next needs that list: the GUI, a re-allocation, or now and then a reporting thread. A record
-// that came and went between two such looks is never listed; its node is only kept for reuse.
+// whoever next needs that list: the GUI, a re-allocation, or now and then a reporting thread (each of
+// them while too many are waiting, so that they stay bounded). A record that came and went between two
+// such looks is never listed; its node is only kept for reuse.
 // The aggregator's lock is taken before a shard lock, never after. Nothing sleeps, posts a notification or
 // calls a handler while either is held.
 // The GUI is told of changes through the MessageNotifier base; at most one notification is outstanding
@@ -154,6 +155,7 @@ private:
     Clock& m_clock;
     Shard m_shards[kShardCount];
     std::atomic<Change*> m_changes{nullptr}; // most recent first
+    std::atomic<size_t> m_pendingChanges{0}; // pushed and not yet taken off m_changes
     // Ids handed out so far; the next id is the following one (see FollowingId).
     std::atomic<uint64_t> m_idsTaken{0};
 

@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -353,6 +356,88 @@ TEST_F(AggregatorTest, LiftingALimitReleasesEveryTransferAtOnceButSettingOneWait
     clock.AdvanceMs(GuiTransferStatusAggregator::kReallocateIntervalMs);
     aggregator.AddTransferredBytes(KeyOf(0), kDirectionUpload, 1);
     EXPECT_TRUE(aggregator.IsOverLimit(KeyOf(0), kDirectionUpload));
+}
+
+} // namespace
+} // namespace Vuxo
+
+namespace Vuxo {
+namespace {
+
+// A clock that holds the one thread it gates inside NowMs until opened: a snapshot taken on that thread
+// then keeps the aggregator's lock, as a GUI thread kept off the processor does.
+class GatedClock final : public Clock {
+public:
+    int64_t NowMs() override {
+        std::unique_lock lock(m_mutex);
+        if (std::this_thread::get_id() == m_gated) {
+            m_held = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_open; });
+        }
+        return 100000;
+    }
+    bool SleepFor(int64_t) override { return true; }
+    void WakeAll() override {}
+
+    void GateThisThread() {
+        std::lock_guard lock(m_mutex);
+        m_gated = std::this_thread::get_id();
+    }
+    void WaitUntilHeld() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_held; });
+    }
+    void Open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::thread::id m_gated;
+    bool m_held = false;
+    bool m_open = false;
+};
+
+TEST(AggregatorBacklogTest, TransfersThatComeAndGoWhileTheLockIsHeldStayBounded) {
+    GatedClock clock;
+    GuiTransferStatusAggregator aggregator{clock};
+    std::thread gui([&] {
+        clock.GateThisThread();
+        aggregator.TakeSnapshot();
+    });
+    clock.WaitUntilHeld();
+    // Many connections each serve request after request meanwhile; every one of them leaves a record
+    // waiting to be applied. Each thread alone waits only every 256 requests, so together they would
+    // leave 128 x 256 records behind.
+    constexpr int kThreads = 128;
+    constexpr int kCycles = 1000;
+    static char keys[kThreads];
+    std::atomic<int> done{0};
+    std::vector<std::thread> connections;
+    for (int t = 0; t < kThreads; ++t) {
+        connections.emplace_back([&, t] {
+            for (int i = 0; i < kCycles; ++i) {
+                aggregator.SetRequest(&keys[t], "/a");
+                aggregator.Unregister(&keys[t]);
+                ++done;
+            }
+        });
+    }
+    for (int waited = 0; waited < 500 && done < kThreads * 256; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_LT(done.load(), 8192 / 2 + 2 * kThreads);
+    clock.Open();
+    gui.join();
+    for (std::thread& connection : connections) {
+        connection.join();
+    }
+    EXPECT_EQ(done.load(), kThreads * kCycles);
+    EXPECT_TRUE(aggregator.TakeSnapshot().empty());
 }
 
 } // namespace
