@@ -1,5 +1,7 @@
 #include "core/thread/CriticalSection.h"
 
+#include "core/platform/sync/Futex.h"
+
 namespace Vuxo {
 
 namespace {
@@ -30,8 +32,12 @@ void CriticalSection::LockContended() {
     // Mark the lock as wanted and sleep until an Unlock sees the mark; the lock is taken with the mark
     // kept, since other sleepers may remain.
     while (m_state.exchange(kLockedWithWaiters, std::memory_order_acquire) != kFree) {
-        m_state.wait(kLockedWithWaiters, std::memory_order_relaxed);
+        FutexWait(m_state, kLockedWithWaiters);
     }
+}
+
+void CriticalSection::WakeWaiter() {
+    FutexWakeOne(m_state);
 }
 
 } // namespace Vuxo

@@ -38,7 +38,7 @@ public:
         }
         m_owner.store(std::thread::id(), std::memory_order_relaxed);
         if (m_state.exchange(kFree, std::memory_order_release) == kLockedWithWaiters) {
-            m_state.notify_one();
+            WakeWaiter();
         }
     }
 
@@ -68,6 +68,7 @@ private:
     static constexpr int kLockedWithWaiters = 2;
 
     void LockContended();
+    void WakeWaiter();
 
     std::atomic<int> m_state{kFree};
     // The holder, so that the holder's own Lock only counts; only the holder sets it to itself.
