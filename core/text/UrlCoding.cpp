@@ -37,7 +37,10 @@ std::string UrlEncode(std::string_view text) {
     return result;
 }
 
-std::string UrlDecode(std::string_view text) {
+namespace {
+
+// One pass for both: a form's "+" is a space only where it stands itself, "%2B" stays a plus.
+std::string Decode(std::string_view text, bool plusIsSpace) {
     std::string result;
     result.reserve(text.size());
     size_t i = 0;
@@ -51,19 +54,20 @@ std::string UrlDecode(std::string_view text) {
                 continue;
             }
         }
-        result.push_back(text[i]);
+        result.push_back(plusIsSpace && text[i] == '+' ? ' ' : text[i]);
         ++i;
     }
     return result;
 }
 
+} // namespace
+
+std::string UrlDecode(std::string_view text) {
+    return Decode(text, false);
+}
+
 std::string FormDecode(std::string_view text) {
-    std::string spaced(text);
-    for (char& c : spaced) {
-        if (c == '+')
-            c = ' ';
-    }
-    return UrlDecode(spaced);
+    return Decode(text, true);
 }
 
 } // namespace Vuxo

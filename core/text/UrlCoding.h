@@ -15,7 +15,7 @@ std::string UrlEncode(std::string_view text);
 // kept as a NUL byte, so callers that build paths must refuse it.
 std::string UrlDecode(std::string_view text);
 
-// Form values: every "+" becomes a space first, then UrlDecode.
+// Form values: as UrlDecode, and every "+" that stands itself becomes a space ("%2B" is a plus).
 std::string FormDecode(std::string_view text);
 
 } // namespace Vuxo

@@ -39,7 +39,10 @@ void AddLine(std::string_view line, std::map<std::string, std::string, std::less
 
 } // namespace
 
-MimeTypeTable::MimeTypeTable() : m_map(std::make_shared<const Map>()) {}
+MimeTypeTable::MimeTypeTable() {
+    m_maps.push_back(std::make_unique<const Map>());
+    m_current.store(m_maps.back().get(), std::memory_order_release);
+}
 
 MimeTypeTable::~MimeTypeTable() = default;
 
@@ -49,7 +52,7 @@ MimeTypeTable& MimeTypeTable::GetInstance() {
 }
 
 void MimeTypeTable::Load(const char* data, std::size_t length) {
-    auto map = std::make_shared<Map>();
+    auto map = std::make_unique<Map>();
     const std::string_view text(data, data ? length : 0);
     size_t start = 0;
     while (start < text.size()) {
@@ -61,24 +64,20 @@ void MimeTypeTable::Load(const char* data, std::size_t length) {
         start = end + 1;
     }
     std::lock_guard<std::mutex> guard(m_mutex);
-    m_map = std::move(map);
+    m_maps.push_back(std::move(map));
+    m_current.store(m_maps.back().get(), std::memory_order_release);
 }
 
-std::shared_ptr<const MimeTypeTable::Map> MimeTypeTable::Snapshot() const {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_map;
-}
-
-std::string MimeTypeTable::GetMimeType(std::string_view extension) const {
+std::string_view MimeTypeTable::GetMimeType(std::string_view extension) const {
     std::string key(extension);
     ToLower(key);
-    const auto map = Snapshot();
-    const auto found = map->find(key);
-    return found == map->end() ? std::string(kDefaultType) : found->second;
+    const Map& map = *m_current.load(std::memory_order_acquire);
+    const auto found = map.find(key);
+    return found == map.end() ? std::string_view(kDefaultType) : std::string_view(found->second);
 }
 
 std::size_t MimeTypeTable::GetCount() const {
-    return Snapshot()->size();
+    return m_current.load(std::memory_order_acquire)->size();
 }
 
 void LoadMimeTypes(const std::string& programFolder, MimeTypeTable& table) {

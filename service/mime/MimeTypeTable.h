@@ -2,16 +2,21 @@
 // skin file and a plug-in resource. Filled from "mime-type.txt" in the program's folder, else from the
 // copy built into the program (resource 217 "BINARY").
 // GetInstance() is the program's one table (made on first use, lives until exit); tests build their own.
-// A load builds a whole new map and swaps it in under the table's mutex; lookups take the current map
-// under that mutex, so a reload never disturbs a connection thread that is looking a type up.
+// A load builds a whole new map and publishes it with one atomic store (loads are serialised by the
+// table's mutex); a lookup reads the current map without any lock, since every download asks and
+// thousands of connection threads would otherwise queue on one lock. A map a later load replaces is
+// kept until the table goes (loads happen at start and when the file is read again), so a lookup in
+// progress, and the type it returned, stay valid.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Vuxo {
 
@@ -37,17 +42,19 @@ public:
 
     // The type of an extension given without its dot; ASCII letters of the argument are lower-cased
     // first (stored extensions are matched as written). kDefaultType when there is none.
-    std::string GetMimeType(std::string_view extension) const;
+    // The text stays valid as long as the table.
+    std::string_view GetMimeType(std::string_view extension) const;
 
     // Number of extensions in the table.
     std::size_t GetCount() const;
 
 private:
     using Map = std::map<std::string, std::string, std::less<>>;
-    std::shared_ptr<const Map> Snapshot() const;
 
-    mutable std::mutex m_mutex;
-    std::shared_ptr<const Map> m_map;
+    std::mutex m_mutex;                          // serialises loads
+    std::vector<std::unique_ptr<const Map>> m_maps; // every map loaded, the current one last; under m_mutex
+    std::atomic<const Map*> m_current;
+
 };
 
 // Loads "mime-type.txt" from the program folder into the table when that file can be read (logged at

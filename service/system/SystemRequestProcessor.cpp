@@ -23,7 +23,7 @@ void SystemRequestProcessor::Process(HttpRequest& request) {
         request.EndResponse();
         return;
     }
-    const std::string type = m_mimeTypes.GetMimeType(GetFileExtension(key));
+    const std::string_view type = m_mimeTypes.GetMimeType(GetFileExtension(key));
     request.SetKeepAlive();
     request.BeginResponse(200, "OK");
     request.SendHeader("Content-Type", type);

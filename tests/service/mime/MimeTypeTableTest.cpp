@@ -203,7 +203,7 @@ TEST(MimeTypeTable, ReloadingWhileOtherThreadsLookUpIsSafe) {
     for (int i = 0; i < 4; ++i) {
         readers.emplace_back([&] {
             while (!stop) {
-                const std::string type = table.GetMimeType("a");
+                const std::string_view type = table.GetMimeType("a");
                 if (type != "text/a" && type != "text/b") {
                     ++wrong;
                 }
