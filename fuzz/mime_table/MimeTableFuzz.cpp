@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (size_t start = 0; start < text.size(); start += 7) {
         const std::string_view word = text.substr(start, 1 + start % 5);
-        const std::string type = table.GetMimeType(word);
+        const std::string_view type = table.GetMimeType(word);
         if (type.empty() || type != table.GetMimeType(Upper(word))) {
             std::abort();
         }
