@@ -12,11 +12,15 @@ WriteBehindFile::~WriteBehindFile() {
     Stop(); // Run() finishes the write in flight before it looks at the stop
 }
 
+void WriteBehindFile::Count(bool written, size_t length) {
+    m_failed = m_failed || !written;
+    m_written += written ? static_cast<int64_t>(length) : 0;
+}
+
 bool WriteBehindFile::WriteDirect(const std::vector<char>& buffer, size_t length) {
     const bool written = m_file.Write(buffer.data(), length);
     std::lock_guard lock(m_lock);
-    m_failed = m_failed || !written;
-    m_written += written ? static_cast<int64_t>(length) : 0;
+    Count(written, length);
     return !m_failed;
 }
 
@@ -57,8 +61,7 @@ int WriteBehindFile::Run() {
         lock.unlock();
         const bool written = m_file.Write(m_pending.data(), m_pendingLength);
         lock.lock();
-        m_failed = m_failed || !written;
-        m_written += written ? static_cast<int64_t>(m_pendingLength) : 0;
+        Count(written, m_pendingLength);
         m_hasPending = false;
         m_changed.notify_all();
     }

@@ -39,6 +39,8 @@ private:
     int Run() override;
     void Interrupt() override;
     bool WriteDirect(const std::vector<char>& buffer, size_t length);
+    // Takes note of one write's outcome; under m_lock.
+    void Count(bool written, size_t length);
 
     TemporaryUploadFile& m_file;
     mutable std::mutex m_lock;
