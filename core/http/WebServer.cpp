@@ -14,6 +14,10 @@ namespace Vuxo {
 namespace {
 
 constexpr std::chrono::milliseconds kAcceptRetryPause{10};
+// Connections taken from the listener before the loop looks at anything else.
+constexpr int kAcceptBatch = 64;
+// How often held connections are looked at when none of them has become readable.
+constexpr int kHeldRecheckMs = 10;
 
 constexpr std::string_view kTooManyPending = "HTTP/1.1 503 Service Unavailable\r\n"
                                              "Content-Type: text/plain\r\n"
@@ -30,13 +34,20 @@ void RefuseConnection(TCPSocket& socket) {
     socket.Close();
 }
 
-// True when the connection's first request head has arrived whole. Such a connection does not hold a place
-// without asking, whatever its address's count says: when connections arrive faster than their threads
-// start, it is the server that keeps their requests waiting.
-bool HasWholeRequestHead(TCPSocket& socket) {
+// How much of its first request head a connection has received, looked at without taking it.
+enum class HeadState { Nothing, Partial, Whole, Gone };
+
+// A connection whose head has arrived whole does not hold a place without asking, whatever its address's
+// count says: when connections arrive faster than their threads start, it is the server that keeps their
+// requests waiting.
+HeadState PeekHead(const TCPSocket& socket) {
     char head[RequestParserThread::kHeaderLimit];
     const long got = Net::Peek(socket.GetHandle(), head, sizeof head);
-    return got > 0 && FindHeaderEnd(head, static_cast<size_t>(got), static_cast<size_t>(got)) >= 0;
+    if (got > 0) {
+        const size_t size = static_cast<size_t>(got);
+        return FindHeaderEnd(head, size, size) >= 0 ? HeadState::Whole : HeadState::Partial;
+    }
+    return got < 0 && Net::LastError() == Net::kErrWouldBlock ? HeadState::Nothing : HeadState::Gone;
 }
 
 // Listens on `port`; false for a port outside 0 to 65535. Non-blocking: a connection that vanishes between
@@ -124,6 +135,7 @@ bool WebServer::ChangePort(int port) {
 
 void WebServer::Stop() {
     StopAcceptThread();
+    m_held.clear(); // closed unanswered, like the connections still in the listener's backlog
     CleanupDeadThreads();
     // Wake every connection first, then wait for each, so they end together rather than one by one.
     for (auto& thread : m_threads) {
@@ -145,48 +157,121 @@ void WebServer::Interrupt() {
 }
 
 int WebServer::Run() {
+    std::vector<Net::Handle> handles;
+    std::vector<char> ready;
     while (!GetStopEvent().IsSet()) {
         // While crowded, idle connections are looked at a few times per idle time-out.
-        const int wait = IsCrowded() ? std::max(m_limits.crowdedIdleMs / 4, 10) : -1;
-        switch (Net::WaitReadable(m_listener.GetHandle(), m_wakeup.GetHandle(), wait)) {
-        case Net::WaitResult::Woken:
-            m_wakeup.Clear(); // a stop (checked above) or a finished connection (reaped below)
-            break;
-        case Net::WaitResult::Ready:
-            AcceptConnection();
-            break;
-        case Net::WaitResult::TimedOut:
-            break;
-        case Net::WaitResult::Failed:
-            GetStopEvent().WaitFor(kAcceptRetryPause);
-            break;
+        const int wait = NextWait(IsCrowded() ? std::max(m_limits.crowdedIdleMs / 4, 10) : -1);
+        handles.assign({m_listener.GetHandle(), m_wakeup.GetHandle()});
+        for (const HeldConnection& held : m_held) {
+            if (!held.partial) {
+                handles.push_back(held.socket->GetHandle());
+            }
         }
-        CleanupDeadThreads();
+        const int count = Net::WaitAnyReadable(handles, ready, wait);
+        if (count < 0) {
+            GetStopEvent().WaitFor(kAcceptRetryPause);
+            continue;
+        }
+        if (ready[1] != 0 || count == 0) {
+            m_wakeup.Clear(); // a stop (checked above) or a finished connection (reaped here)
+            CleanupDeadThreads();
+        }
+        size_t polled = 2; // the flags of the held connections follow the listener's and the wakeup's
+        for (HeldConnection& held : m_held) {
+            held.readable = !held.partial && ready[polled++] != 0;
+        }
+        if (ready[0] != 0) {
+            AcceptConnections();
+        }
+        ReviewHeld();
         EndIdleConnectionsWhenCrowded();
         Trace(LOG_DEBUG, "thread count: %d", static_cast<int>(m_threads.size()));
     }
     return 0;
 }
 
-void WebServer::AcceptConnection() {
-    TCPSocket child;
-    uint32_t peer = 0;
-    if (m_listener.Accept(child, &peer)) {
-        Trace(LOG_DEBUG, "server.Accept(child) succeeded");
-        const bool pending = AdmitPending(peer);
-        if (!pending && !HasWholeRequestHead(child)) {
-            Trace(LOG_DEBUG, "server.Accept(child) refused: too many connections without a request");
-            RefuseConnection(child);
+int WebServer::NextWait(int waitMs) const {
+    if (m_held.empty()) {
+        return waitMs;
+    }
+    return waitMs < 0 ? kHeldRecheckMs : std::min(waitMs, kHeldRecheckMs);
+}
+
+void WebServer::AcceptConnections() {
+    for (int i = 0; i < kAcceptBatch && !GetStopEvent().IsSet(); ++i) {
+        if (!AcceptConnection()) {
             return;
         }
-        StartNewThread(child.Detach(), peer, pending);
-        return;
+    }
+}
+
+bool WebServer::AcceptConnection() {
+    auto child = std::make_unique<TCPSocket>();
+    uint32_t peer = 0;
+    if (m_listener.Accept(*child, &peer)) {
+        Trace(LOG_DEBUG, "server.Accept(child) succeeded");
+        const bool pending = AdmitPending(peer);
+        if (!pending && PeekHead(*child) != HeadState::Whole) {
+            if (m_limits.heldMost <= 0) {
+                RefuseConnection(*child);
+                return true;
+            }
+            if (static_cast<int>(m_held.size()) >= m_limits.heldMost) {
+                // The one that waited longest without a request is the likeliest to send none.
+                Trace(LOG_DEBUG, "held connection refused: too many connections without a request");
+                RefuseConnection(*m_held.front().socket);
+                m_held.erase(m_held.begin());
+            }
+            const int64_t now = m_aggregator.load()->GetClock().NowMs();
+            m_held.push_back({std::move(child), peer, now + m_limits.heldMs, false});
+            return true;
+        }
+        StartNewThread(child->Detach(), peer, pending);
+        return true;
     }
     if (Net::LastError() == Net::kErrWouldBlock) {
-        return; // the connection went away before it was taken
+        return false; // nothing more waiting, or the connection went away before it was taken
     }
     Trace(LOG_DEBUG, "server.Accept(child) failed: Server socket seems to be closed.");
     GetStopEvent().WaitFor(kAcceptRetryPause); // e.g. out of descriptors: do not spin
+    return false;
+}
+
+void WebServer::ReviewHeld() {
+    if (m_held.empty()) {
+        return;
+    }
+    const int64_t now = m_aggregator.load()->GetClock().NowMs();
+    // Every one now and then (for their time and for places come free), else those that became readable.
+    const bool all = now - m_lastHeldReviewMs >= kHeldRecheckMs;
+    if (all) {
+        m_lastHeldReviewMs = now;
+    }
+    // In arrival order, so that the places that came free go to the ones that waited longest.
+    std::vector<HeldConnection> kept;
+    kept.reserve(m_held.size());
+    for (HeldConnection& held : m_held) {
+        if (!all && !held.readable) {
+            kept.push_back(std::move(held));
+            continue;
+        }
+        const HeadState head = PeekHead(*held.socket);
+        if (head == HeadState::Gone) {
+            continue; // closed by its client: nothing to answer
+        }
+        const bool whole = head == HeadState::Whole;
+        if (whole || AdmitPending(held.peer)) {
+            StartNewThread(held.socket->Detach(), held.peer, !whole);
+        } else if (now >= held.deadlineMs) {
+            Trace(LOG_DEBUG, "held connection refused: no request in time");
+            RefuseConnection(*held.socket);
+        } else {
+            held.partial = head == HeadState::Partial;
+            kept.push_back(std::move(held));
+        }
+    }
+    m_held = std::move(kept);
 }
 
 std::unique_ptr<RequestParserThread> WebServer::CreateConnectionThread() {

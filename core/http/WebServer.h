@@ -3,11 +3,11 @@
 // requests in its handler. Here only clients that hold connections without sending requests are held
 // back (ConnectionLimits), so that they cannot take every thread and descriptor.
 // Start, ChangePort, Stop and the setters are called by the owner (the server object, on the GUI thread),
-// never concurrently with each other. The accept thread owns the listener and the list of connection
-// threads while it runs; the owner touches them only after stopping it. Handler and aggregator are read by
-// the accept thread for each new connection (atomics); connections keep the pair they were accepted with.
-// The count of connections still waiting for their first request, per address, is shared with the
-// connection threads under its own mutex (taken once per connection).
+// never concurrently with each other. The accept thread owns the listener, the list of connection
+// threads and the held connections while it runs; the owner touches them only after stopping it. Handler and
+// aggregator are read by the accept thread for each new connection (atomics); connections keep the pair they
+// were accepted with. The count of connections still waiting for their first request, per address, is shared
+// with the connection threads under its own mutex (taken once per connection).
 #pragma once
 
 #include "core/http/HttpRequestHandler.h"
@@ -28,9 +28,13 @@ namespace Vuxo {
 class TransferStatusAggregator;
 
 struct ConnectionLimits {
-    // Connections one address may hold open before their first request; more are answered 503 at once
-    // and closed, unless the whole head of a request has already arrived on them.
+    // Connections one address may hold open before their first request. One more is served at once when
+    // the whole head of a request has already arrived on it; otherwise the accept thread holds it (at most
+    // heldMost of them, each for heldMs) until its head arrives or a place comes free. One that gets
+    // neither in time, or the oldest when one more comes to a full hold, is answered 503 and closed.
     int pendingPerAddress = 64;
+    int heldMost = 4096;
+    int heldMs = 250;
     // From this many open connections on the server is crowded, and a connection that has waited
     // crowdedIdleMs for a request without receiving a byte of one is ended.
     int crowdedConnections = 512;
@@ -67,7 +71,24 @@ protected:
     virtual std::unique_ptr<RequestParserThread> CreateConnectionThread();
 
 private:
-    void AcceptConnection();
+    // A connection past its address's cap, waiting in the accept thread for its head or a free place.
+    struct HeldConnection {
+        std::unique_ptr<TCPSocket> socket;
+        uint32_t peer = 0;
+        int64_t deadlineMs = 0;
+        // Part of a head has come: the socket stays readable, so it is looked at on the recheck instead.
+        bool partial = false;
+        bool readable = false; // by the last wait
+    };
+
+    // The wait for the next event: `waitMs` (negative: none), shortened while connections are held.
+    int NextWait(int waitMs) const;
+    // Takes what the listener has waiting, a bounded number at a time.
+    void AcceptConnections();
+    // Takes one connection; false when none was waiting or accepting failed.
+    bool AcceptConnection();
+    // Serves, refuses or keeps the held connections that became readable, and now and then all of them.
+    void ReviewHeld();
     // `pending`: the connection is counted among its address's connections waiting for a request.
     void StartNewThread(Net::Handle handle, uint32_t peer, bool pending);
     void CleanupDeadThreads();
@@ -91,6 +112,8 @@ private:
     int64_t m_lastIdleSweepMs = 0;
     std::mutex m_pendingMutex;
     std::unordered_map<uint32_t, int> m_pendingByAddress;
+    std::vector<HeldConnection> m_held; // the accept thread's own, in arrival order
+    int64_t m_lastHeldReviewMs = 0;
     // Wakes the accept thread: to stop, or because a connection thread finished.
     Net::WakeupSignal m_wakeup;
 };

@@ -435,6 +435,26 @@ WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs) {
     }
 }
 
+int WaitAnyReadable(const std::vector<Handle>& handles, std::vector<char>& ready, int timeoutMs) {
+    std::vector<pollfd> fds(handles.size());
+    for (size_t i = 0; i < handles.size(); ++i) {
+        fds[i] = {handles[i], POLLIN, 0};
+    }
+    ready.assign(handles.size(), 0);
+    for (;;) {
+        const int rc = ::poll(fds.data(), fds.size(), timeoutMs < 0 ? -1 : timeoutMs);
+        if (rc >= 0) {
+            for (size_t i = 0; i < fds.size(); ++i) {
+                ready[i] = fds[i].revents != 0 ? 1 : 0;
+            }
+            return rc;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
 long SendFile(Handle handle, int fileDescriptor, int64_t& offset, size_t count) {
     for (;;) {
         off_t position = static_cast<off_t>(offset);

@@ -104,6 +104,10 @@ enum class WaitResult { Ready, Woken, TimedOut, Failed };
 // Waits until `handle` is readable (or at end / in error), or `wake` (kNoHandle: none) becomes readable,
 // or `timeoutMs` passes (negative: no time-out).
 WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs);
+// Waits until one of `handles` is readable (or at its end, or in error), or `timeoutMs` passes (negative:
+// no time-out). `ready` gets one flag per handle, set for each such one. Gives how many are set, 0 after
+// the time-out, -1 on failure.
+int WaitAnyReadable(const std::vector<Handle>& handles, std::vector<char>& ready, int timeoutMs);
 
 // sendfile of at most `count` bytes of `fileDescriptor` from `offset` (advanced by what was sent).
 // -1 on failure (LastError tells why), 0 at the end of the file.

@@ -217,6 +217,29 @@ TEST(WebServer, PastTheCapAConnectionWhoseRequestCameBeforeItWasTakenIsServed) {
     EXPECT_EQ(ReadUntilClosed(silent), kRefusal);
 }
 
+// A client that opens its connections first and sends on them afterwards (a browser, a load tester)
+// loses none of them to the cap: they are held until their requests come.
+TEST(WebServer, PastTheCapConnectionsWhoseRequestsComeSoonAfterAreHeldAndServed) {
+    WebServer server;
+    server.SetHandler(&OkHandler());
+    ConnectionLimits limits;
+    limits.pendingPerAddress = 2;
+    limits.heldMs = 30000;
+    server.SetLimits(limits);
+    ASSERT_TRUE(server.Start(0));
+    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    std::vector<TCPSocket> burst(40);
+    for (TCPSocket& socket : burst) {
+        Connect(socket, port);
+    }
+    for (TCPSocket& socket : burst) {
+        SendText(socket, kGet);
+    }
+    for (TCPSocket& socket : burst) {
+        EXPECT_EQ(ReadUntilClosed(socket), kOkAnswer);
+    }
+}
+
 TEST(WebServer, ACrowdedServerEndsIdleConnectionsButNotHeadersThatAreArriving) {
     WebServer server;
     server.SetHandler(&OkHandler());
