@@ -12,13 +12,17 @@ LogQueue& LogQueue::GetInstance() {
 }
 
 void LogQueue::Push(int level, std::u16string text) {
-    size_t waiting;
-    {
+    // A full queue drops the entry without the lock: under a flood of requests it is full most of the
+    // time, and thousands of threads taking turns at the lock only to drop their entries would queue up
+    // behind any holder the scheduler keeps off the processor.
+    size_t waiting = m_waiting.load(std::memory_order_relaxed);
+    if (waiting < kCapacity) {
         ScopedLock guard(m_lock);
         if (m_entries.size() < kCapacity) {
             m_entries.push_back(LogEntry{level, std::move(text)});
         }
         waiting = m_entries.size();
+        m_waiting.store(waiting, std::memory_order_relaxed);
     }
     // Outside the queue's lock: waking the GUI thread is a system call, and every logging thread would
     // wait for it. The entry is queued first, so the notification never comes before its entry.
@@ -34,12 +38,13 @@ size_t LogQueue::PopBatch(std::deque<LogEntry>& entries, size_t most) {
     const size_t count = std::min(most, m_entries.size());
     if (count == m_entries.size() && entries.empty()) {
         entries.swap(m_entries);
-        return count;
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            entries.push_back(std::move(m_entries.front()));
+            m_entries.pop_front();
+        }
     }
-    for (size_t i = 0; i < count; ++i) {
-        entries.push_back(std::move(m_entries.front()));
-        m_entries.pop_front();
-    }
+    m_waiting.store(m_entries.size(), std::memory_order_relaxed);
     return count;
 }
 
@@ -50,6 +55,7 @@ bool LogQueue::Pop(LogEntry& entry) {
     }
     entry = std::move(m_entries.front());
     m_entries.pop_front();
+    m_waiting.store(m_entries.size(), std::memory_order_relaxed);
     return true;
 }
 

@@ -2,13 +2,14 @@
 // Push notifies the target on every call (even when the entry is dropped because 1024 are waiting), after
 // the entry is queued and outside the lock, urgently once half the room is taken; the GUI takes the
 // waiting entries in batches, one lock each.
-// Guarded by its own CriticalSection. The process-wide instance is never destroyed, so pushes from late
-// threads at exit are safe.
+// Guarded by its own CriticalSection; a push onto a full queue drops its entry without it. The process-wide
+// instance is never destroyed, so pushes from late threads at exit are safe.
 #pragma once
 
 #include "core/log/MessageNotifier.h"
 #include "core/thread/CriticalSection.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -41,6 +42,7 @@ public:
 private:
     CriticalSection m_lock;
     std::deque<LogEntry> m_entries;
+    std::atomic<size_t> m_waiting{0}; // m_entries.size(), stored under m_lock, read without it
 };
 
 } // namespace Vuxo

@@ -74,7 +74,8 @@ struct ServerLogSink::Entry {
 };
 
 ServerLogSink::ServerLogSink(QuilloConfig& config, const std::string& programFolder, LogQueue& queue)
-    : m_config(config), m_queue(queue), m_id(NewSinkId()), m_dayFile(programFolder + "/Log") {}
+    : m_config(config), m_queue(queue), m_id(NewSinkId()), m_dayFile(programFolder + "/Log"),
+      m_appender([this](const std::shared_ptr<FileDescriptor>& file) { DropFile(file); }) {}
 
 void ServerLogSink::SetAlertCallback(AlertCallback callback) {
     ScopedLock lock(m_alertLock);
@@ -159,13 +160,11 @@ const FileDescriptor* ServerLogSink::FileOfEntry(const Entry& entry) {
     return cache.file.get();
 }
 
-void ServerLogSink::DropFile() {
-    {
-        std::lock_guard<std::mutex> lock(m_fileLock);
-        m_dayFile.Drop(t_logCache.file);
-        m_fileGeneration.fetch_add(1, std::memory_order_release);
-    }
-    t_logCache.file.reset();
+void ServerLogSink::DropFile(const std::shared_ptr<FileDescriptor>& file) {
+    // Every thread's cached file goes stale with the generation; the failed one closes with its last holder.
+    std::lock_guard<std::mutex> lock(m_fileLock);
+    m_dayFile.Drop(file);
+    m_fileGeneration.fetch_add(1, std::memory_order_release);
 }
 
 void ServerLogSink::WriteLog(int level, const std::u16string& text) {
@@ -182,15 +181,15 @@ void ServerLogSink::OnTraceBatch(void* context, const TraceEntry* entries, size_
 }
 
 void ServerLogSink::WriteEntries(const TraceEntry* entries, size_t count) {
-    // The file lines of one date leave in one write: the file cannot change between them, as only this
-    // thread's own failed write (DropFile) or another date moves its cached file.
+    // The file lines of one date leave in one record: the file cannot change between them, as only
+    // another date moves the thread's cached file within the call (recordFile is that file).
     std::string& record = t_logCache.record;
     record.clear();
     const FileDescriptor* recordFile = nullptr;
     std::tm recordDate{};
     const auto WriteOut = [&] {
-        if (!record.empty() && !DayLogFile::WriteRecord(*recordFile, record)) {
-            DropFile();
+        if (!record.empty()) {
+            m_appender.Append(t_logCache.file, record);
         }
         if (record.capacity() > 4096) {
             std::string().swap(record); // one long entry does not keep its storage on every thread

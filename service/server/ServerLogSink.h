@@ -3,9 +3,9 @@
 // (when `writeLog` is on and the level is not 1) and to the log queue that the log view shows; a
 // LOG_ALERT entry is also handed, without the prefix, to the alert callback, which the shell installs to
 // show a message box on its GUI thread.
-// Owned by the server object. Every line is formatted and written without a lock: the file appends, so
-// concurrent lines never mix, and each thread keeps the open file and the local time of the current
-// second in a cache of its own. One lock guards the day file's state and the time source; it is taken only
+// Owned by the server object. Every line is formatted without a lock, each thread keeping the open file
+// and the local time of the current second in a cache of its own, and written through the log appender,
+// one writer at a time. One lock guards the day file's state and the time source; it is taken only
 // when a thread's cached file is stale (another day, or the file was reopened: the file generation moved)
 // or a time source is set. Another lock guards the alert callback, which is called while that lock is
 // held, so once SetAlertCallback returns the old callback is no longer in use.
@@ -15,6 +15,7 @@
 #include "core/log/TraceBatch.h"
 #include "core/thread/CriticalSection.h"
 #include "service/server/DayLogFile.h"
+#include "service/server/LogAppender.h"
 
 #include <atomic>
 #include <cstddef>
@@ -68,8 +69,8 @@ private:
     // The open file of the entry's date, from the thread's cache when it is current (the cache keeps it
     // open); null when it cannot be opened.
     const FileDescriptor* FileOfEntry(const Entry& entry);
-    // A write to the thread's cached file failed: the next entry reopens.
-    void DropFile();
+    // A write to `file` failed: the next entry reopens.
+    void DropFile(const std::shared_ptr<FileDescriptor>& file);
     // The entry's line in the log queue, and an alert's callback.
     void ShowEntry(int level, const Entry& entry, std::string_view utf8Text);
 
@@ -86,6 +87,8 @@ private:
     CriticalSection m_alertLock;
     AlertCallback m_alert;
     bool m_installed = false;
+    // Last, so that it is gone (its queue written) before the day file and its lock it reports to.
+    LogAppender m_appender;
 };
 
 } // namespace Vuxo
