@@ -36,6 +36,16 @@ void CriticalSection::LockContended() {
     }
 }
 
+bool CriticalSection::TryLockSpinning() {
+    for (int round = 0; round < kSpinRounds; ++round) {
+        if (m_state.load(std::memory_order_relaxed) == kFree && TryLock()) {
+            return true;
+        }
+        CpuRelax();
+    }
+    return TryLock();
+}
+
 void CriticalSection::WakeWaiter() {
     FutexWakeOne(m_state);
 }

@@ -57,6 +57,9 @@ public:
         return true;
     }
 
+    // TryLock that keeps trying for as long as a contended Lock spins, without its sleep.
+    bool TryLockSpinning();
+
     // Lockable names, for std::lock_guard, std::unique_lock and std::scoped_lock.
     void lock() { Lock(); }
     void unlock() { Unlock(); }

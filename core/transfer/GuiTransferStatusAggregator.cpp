@@ -1,5 +1,6 @@
 #include "core/transfer/GuiTransferStatusAggregator.h"
 
+#include "core/platform/sync/Futex.h"
 #include "core/transfer/SaturatingMath.h"
 #include "core/transfer/SpeedShare.h"
 
@@ -72,6 +73,9 @@ int IdAt(uint64_t n) {
 // between the looks at which it waits for its turn.
 constexpr unsigned kChangesBetweenApplies = 16;
 constexpr unsigned kChangesBetweenWaits = 256;
+// How long a thread past the bound sleeps at most before it looks at the list's lock again; an apply
+// wakes it sooner.
+constexpr int kApplyWaitMs = 20;
 // Removed nodes kept for reuse in each shard; a burst of connections leaves no more than this behind.
 constexpr size_t kSparesPerShard = 64;
 // Changes pushed and not yet applied from which every reporting thread waits to apply them.
@@ -171,25 +175,44 @@ void GuiTransferStatusAggregator::ApplyChanges() {
         }
         ordered = next;
     }
+    m_applied.fetch_add(1);
+    if (m_applyWaiters.load() > 0) {
+        FutexWakeAll(m_applied);
+    }
 }
 
 void GuiTransferStatusAggregator::ApplyChangesNowAndThen() {
     thread_local unsigned pushed = 0;
     ++pushed;
-    // Past the bound every reporting thread waits for its turn: each change holds a record until it is
-    // applied, and a holder of the lock kept off the processor among thousands of connection threads
-    // would otherwise let them pile up by the hundred thousand (and the next apply take seconds).
-    const bool tooMany = m_pendingChanges.load(std::memory_order_relaxed) >= kMostPendingChanges;
-    if (!tooMany && pushed % kChangesBetweenApplies != 0) {
-        return;
-    }
-    if (tooMany || pushed % kChangesBetweenWaits == 0) {
+    if (m_pendingChanges.load(std::memory_order_relaxed) >= kMostPendingChanges) {
+        WaitForApply();
+    } else if (pushed % kChangesBetweenWaits == 0) {
         ScopedLock lock(m_lock);
         ApplyChanges();
-    } else if (m_lock.TryLock()) {
+    } else if (pushed % kChangesBetweenApplies == 0 && m_lock.TryLock()) {
         ApplyChanges();
         m_lock.Unlock();
     }
+}
+
+void GuiTransferStatusAggregator::WaitForApply() {
+    // Each change holds a record until it is applied, and a holder of the lock kept off the processor
+    // among thousands of connection threads would otherwise let them pile up by the hundred thousand. The
+    // threads past the bound do not queue on the lock, though: queued there they would take it one by
+    // one, each woken in turn for an apply of a few changes, long after the changes were applied. They
+    // apply the changes when the lock comes free within a spin, else sleep until an apply, which wakes them
+    // all at once.
+    m_applyWaiters.fetch_add(1);
+    while (m_pendingChanges.load(std::memory_order_relaxed) >= kMostPendingChanges) {
+        const int applied = m_applied.load();
+        if (m_lock.TryLockSpinning()) {
+            ApplyChanges();
+            m_lock.Unlock();
+            break;
+        }
+        FutexWaitFor(m_applied, applied, kApplyWaitMs);
+    }
+    m_applyWaiters.fetch_sub(1);
 }
 
 void GuiTransferStatusAggregator::AddLive(Node* node) {

@@ -5,11 +5,11 @@
 // their choice. A request's own reports touch only its record, under the lock of one of 64 shards of the
 // keys, so connections do not wait for each other; a record's arrival and departure are queued without a
 // lock and applied to the shared list (its order, the GUI's event lists) under the aggregator's lock by
-// whoever next needs that list: the GUI, a re-allocation, or now and then a reporting thread (each of
-// them while too many are waiting, so that they stay bounded). A record that came and went between two
-// such looks is never listed; its node is only kept for reuse.
+// whoever next needs that list: the GUI, a re-allocation, or now and then a reporting thread (while too
+// many are waiting, every reporting thread waits until they are applied, so that they stay bounded).
+// A record that came and went between two such looks is never listed; its node is only kept for reuse.
 // The aggregator's lock is taken before a shard lock, never after. Nothing sleeps, posts a notification or
-// calls a handler while either is held.
+// calls a handler while either is held (an apply only wakes the threads that wait for one).
 // The GUI is told of changes through the MessageNotifier base; at most one notification is outstanding
 // until the GUI takes a snapshot.
 #pragma once
@@ -135,8 +135,11 @@ private:
     void ApplyChanges();
     // Applies the changes when this thread has pushed several since it last looked, so that a server
     // nobody watches does not collect them without end: mostly only when m_lock is free, now and then
-    // waiting for it, so that the changes never pile up faster than they are applied.
+    // waiting for it, and past kMostPendingChanges waiting until they are applied, so that the changes
+    // never pile up faster than they are applied.
     void ApplyChangesNowAndThen();
+    // Past the bound: applies the changes if m_lock comes free within a spin, else sleeps until an apply.
+    void WaitForApply();
     void AddLive(Node* node);
     void RemoveLive(Node* node);
     // Resets a node nobody reaches any more and keeps it for its shard's next record.
@@ -156,6 +159,8 @@ private:
     Shard m_shards[kShardCount];
     std::atomic<Change*> m_changes{nullptr}; // most recent first
     std::atomic<size_t> m_pendingChanges{0}; // pushed and not yet taken off m_changes
+    std::atomic<int> m_applied{0};           // counts the applies, for the threads that wait for one
+    std::atomic<int> m_applyWaiters{0};
     // Ids handed out so far; the next id is the following one (see FollowingId).
     std::atomic<uint64_t> m_idsTaken{0};
 
