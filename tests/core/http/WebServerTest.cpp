@@ -164,6 +164,13 @@ TEST(WebServer, IdleConnectionsFromOneAddressShutOutNoOtherAndLeaveNothingBehind
     EXPECT_EQ(Exchange(s.Port(), kGet), kOkAnswer) << "the address's count went back to zero";
 }
 
+// Starts `server` on a free port with the OK handler and `limits`; its port, 0 when it did not start.
+uint16_t StartWithLimits(WebServer& server, const ConnectionLimits& limits) {
+    server.SetHandler(&OkHandler());
+    server.SetLimits(limits);
+    return server.Start(0) ? static_cast<uint16_t>(server.GetPort()) : 0;
+}
+
 // Holds its accept thread in the making of the second connection's thread until Open().
 class GatedServer : public WebServer {
 public:
@@ -196,12 +203,10 @@ private:
 
 TEST(WebServer, PastTheCapAConnectionWhoseRequestCameBeforeItWasTakenIsServed) {
     GatedServer server;
-    server.SetHandler(&OkHandler());
     ConnectionLimits limits;
     limits.pendingPerAddress = 2;
-    server.SetLimits(limits);
-    ASSERT_TRUE(server.Start(0));
-    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    const uint16_t port = StartWithLimits(server, limits);
+    ASSERT_NE(port, 0);
     std::vector<TCPSocket> idle(2);
     for (TCPSocket& socket : idle) {
         Connect(socket, port);
@@ -221,13 +226,11 @@ TEST(WebServer, PastTheCapAConnectionWhoseRequestCameBeforeItWasTakenIsServed) {
 // loses none of them to the cap: they are held until their requests come.
 TEST(WebServer, PastTheCapConnectionsWhoseRequestsComeSoonAfterAreHeldAndServed) {
     WebServer server;
-    server.SetHandler(&OkHandler());
     ConnectionLimits limits;
     limits.pendingPerAddress = 2;
     limits.heldMs = 30000;
-    server.SetLimits(limits);
-    ASSERT_TRUE(server.Start(0));
-    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    const uint16_t port = StartWithLimits(server, limits);
+    ASSERT_NE(port, 0);
     std::vector<TCPSocket> burst(40);
     for (TCPSocket& socket : burst) {
         Connect(socket, port);
@@ -242,13 +245,11 @@ TEST(WebServer, PastTheCapConnectionsWhoseRequestsComeSoonAfterAreHeldAndServed)
 
 TEST(WebServer, ACrowdedServerEndsIdleConnectionsButNotHeadersThatAreArriving) {
     WebServer server;
-    server.SetHandler(&OkHandler());
     ConnectionLimits limits;
     limits.crowdedConnections = 3;
-    limits.crowdedIdleMs = 200;
-    server.SetLimits(limits); // the header's own time-out stays 60 s
-    ASSERT_TRUE(server.Start(0));
-    const uint16_t port = static_cast<uint16_t>(server.GetPort());
+    limits.crowdedIdleMs = 200; // the header's own time-out stays 60 s
+    const uint16_t port = StartWithLimits(server, limits);
+    ASSERT_NE(port, 0);
     // Enough connections with a header begun keep the server crowded on their own.
     std::vector<TCPSocket> arriving(3);
     for (TCPSocket& socket : arriving) {
