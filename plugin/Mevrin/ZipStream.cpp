@@ -4,7 +4,6 @@
 #include "core/text/Utf8.h"
 #include "plugin/sdk/ByteWriter.h"
 #include "plugin/sdk/ContentSource.h"
-#include "plugin/sdk/Crc32.h"
 
 #include <algorithm>
 
@@ -113,14 +112,29 @@ uint64_t CZipStream::GetTotalSize() const {
 
 bool CZipStream::WriteAll() {
     const Plan plan = MakePlan();
+    // The files' data is read ahead on a thread of its own; it reads the entries' places only, which stay
+    // as they are while the archive goes out.
+    std::vector<const ZipEntry*> files;
+    for (const ZipEntry& entry : m_entries) {
+        if (!entry.isDirectory) {
+            files.push_back(&entry);
+        }
+    }
+    ReadAheadContent content(files.size(), [this, files](size_t index) {
+        const ZipEntry& entry = *files[index];
+        ReadAheadContent::File file;
+        LocateEntry(entry.rootIndex, entry.rel, file.folder, file.inside);
+        file.listedSize = entry.size;
+        return file;
+    });
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        WriteEntry(m_entries[i], plan.entries[i]);
+        WriteEntry(m_entries[i], plan.entries[i], content);
     }
     WriteCentralDirectoryAndEnd(plan);
     return true;
 }
 
-void CZipStream::WriteEntry(ZipEntry& entry, const EntryPlan& plan) {
+void CZipStream::WriteEntry(ZipEntry& entry, const EntryPlan& plan, ReadAheadContent& content) {
     const bool zip64 = plan.zip64Sizes;
     std::string header;
     header.reserve(kLocalHeaderSize + entry.name.size() + kZip64LocalExtraSize);
@@ -144,23 +158,13 @@ void CZipStream::WriteEntry(ZipEntry& entry, const EntryPlan& plan) {
 
     entry.crc = 0;
     if (!entry.isDirectory) {
-        const std::string path = GetEntryPath(entry.rootIndex, entry.rel);
-        std::string folder;
-        std::string inside;
-        LocateEntry(entry.rootIndex, entry.rel, folder, inside);
-        PlainFileSource file;
-        const bool opened = file.Open(folder, inside);
-        uint32_t crc = 0xFFFFFFFF;
-        const bool intact = StreamListedContent(opened ? &file : nullptr, entry.size, m_block,
-                                                [&](const char* data, size_t length) {
-                                                    crc = Crc32Update(crc, data, length);
-                                                    Write(data, length);
-                                                });
+        const ReadAheadContent::Result read =
+            content.SendNext([this](const char* data, size_t length) { Write(data, length); });
         // A file that changed keeps its listed length but gets a CRC that cannot match, so tools
         // flag that one entry while the rest of the archive stays valid.
-        entry.crc = intact ? ~crc : crc;
-        if (!intact) {
-            ReportChangedFile(path);
+        entry.crc = read.intact ? ~read.crc : read.crc;
+        if (!read.intact) {
+            ReportChangedFile(GetEntryPath(entry.rootIndex, entry.rel));
         }
     }
 

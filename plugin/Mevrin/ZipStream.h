@@ -1,10 +1,12 @@
 // The ZIP writer of the plug-in Mevrin: stored (uncompressed) entries named in code page 949, each
 // followed by a data descriptor so the CRC-32 is computed while the file streams, then the central
 // directory. ZIP64 records appear exactly where a size, an offset or the entry count needs them, so the
-// length announced before the first byte always holds. Owned by one request; one thread.
+// length announced before the first byte always holds. Owned by one request and used by its thread; the
+// files' data is read by a ReadAheadContent while the archive goes out.
 #pragma once
 
 #include "plugin/sdk/ArchiveStream.h"
+#include "plugin/sdk/ReadAheadContent.h"
 
 #include <exception>
 #include <string>
@@ -54,7 +56,7 @@ private:
     };
 
     Plan MakePlan() const;
-    void WriteEntry(ZipEntry& entry, const EntryPlan& plan);
+    void WriteEntry(ZipEntry& entry, const EntryPlan& plan, ReadAheadContent& content);
     void WriteCentralDirectoryAndEnd(const Plan& plan);
 
     std::vector<ZipEntry> m_entries;

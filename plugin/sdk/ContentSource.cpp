@@ -63,27 +63,33 @@ int64_t PlainFileSource::GetSize() {
     return static_cast<int64_t>(st.st_size);
 }
 
+size_t ListedContent::Next(char* block, size_t capacity) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(m_remaining, capacity));
+    const size_t got = m_exhausted ? 0 : m_source->Read(block, want);
+    if (got < want) {
+        // The file ended early or failed: zeros stand in for the rest, and it is not read again.
+        std::memset(block + got, 0, want - got);
+        m_exhausted = true;
+        m_intact = false;
+    }
+    m_remaining -= want;
+    return want;
+}
+
+bool ListedContent::Intact() {
+    if (m_intact && m_source->GetSize() != static_cast<int64_t>(m_listedSize)) {
+        m_intact = false; // it grew (or shrank and grew) since the listing
+    }
+    return m_intact;
+}
+
 bool StreamListedContent(ContentSource* source, uint64_t listedSize, std::vector<char>& buffer,
                          const std::function<void(const char* data, size_t length)>& sink) {
-    bool intact = source != nullptr;
-    bool exhausted = source == nullptr;
-    uint64_t remaining = listedSize;
-    while (remaining > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, buffer.size()));
-        size_t got = exhausted ? 0 : source->Read(buffer.data(), want);
-        if (got < want) {
-            // The file ended early or failed: zeros stand in for the rest, and it is not read again.
-            std::memset(buffer.data() + got, 0, want - got);
-            exhausted = true;
-            intact = false;
-        }
-        sink(buffer.data(), want);
-        remaining -= want;
+    ListedContent content(source, listedSize);
+    while (!content.Done()) {
+        sink(buffer.data(), content.Next(buffer.data(), buffer.size()));
     }
-    if (intact && source->GetSize() != static_cast<int64_t>(listedSize)) {
-        intact = false; // it grew (or shrank and grew) since the listing
-    }
-    return intact;
+    return content.Intact();
 }
 
 } // namespace Vuxo

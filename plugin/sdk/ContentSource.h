@@ -42,10 +42,30 @@ private:
 // The block size the archive writers read and send in.
 constexpr size_t kArchiveBlockSize = 256 * 1024;
 
-// Feeds exactly `listedSize` bytes to `sink` in blocks of `buffer`'s size: the file's data, zeros in
-// place of whatever it no longer has, and nothing of what it gained. `source` may be NULL (the file
-// could not be opened), giving zeros throughout. True only when the file supplied exactly the listed
-// size and still has it.
+// Exactly `listedSize` bytes of a file, a block at a time: the file's data, zeros in place of whatever it
+// no longer has, and nothing of what it gained. `source` may be NULL (the file could not be opened),
+// giving zeros throughout. Not owning the source; one thread.
+class ListedContent {
+public:
+    ListedContent(ContentSource* source, uint64_t listedSize)
+        : m_source(source), m_remaining(listedSize), m_listedSize(listedSize), m_intact(source != nullptr),
+          m_exhausted(source == nullptr) {}
+
+    bool Done() const { return m_remaining == 0; }
+    // Fills `block` with the next min(capacity, what is left) bytes and gives that count.
+    size_t Next(char* block, size_t capacity);
+    // Once Done: whether the file supplied exactly the listed size and still has it.
+    bool Intact();
+
+private:
+    ContentSource* m_source;
+    uint64_t m_remaining;
+    uint64_t m_listedSize;
+    bool m_intact;
+    bool m_exhausted;
+};
+
+// Feeds a ListedContent to `sink` in blocks of `buffer`'s size; gives its Intact().
 bool StreamListedContent(ContentSource* source, uint64_t listedSize, std::vector<char>& buffer,
                          const std::function<void(const char* data, size_t length)>& sink);
 
