@@ -73,6 +73,27 @@ TEST_F(ZipPlugin, OneFileHasTheDocumentedLayout) {
     EXPECT_EQ(unzip.exitCode, 0) << unzip.output;
 }
 
+// The data is read ahead of the sends in a few blocks of 256 KiB: files of many blocks, of none and of a
+// part of one come out whole and in their order.
+TEST_F(ZipPlugin, FilesOfManyBlocksAndEmptyOnesComeOutWholeInOrder) {
+    std::string big(1300000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+    }
+    share.WriteFile("1-big.bin", big);
+    share.WriteFile("2-empty.txt", "");
+    share.WriteFile("3-small.txt", "small");
+    share.WriteFile("4-big.bin", big.substr(1000));
+    FakeRequest request =
+        MakeRequest("share", share.Path(), "share/", "1-big.bin\n2-empty.txt\n3-small.txt\n4-big.bin\n");
+    RunArchive(request);
+    const std::string archive = ShellQuote(Save(request));
+    const CommandResult test = RunCommand("unzip -t " + archive);
+    EXPECT_EQ(test.exitCode, 0) << test.output;
+    EXPECT_EQ(RunCommand("unzip -p " + archive + " 1-big.bin 2-empty.txt 3-small.txt 4-big.bin").output,
+              big + "small" + big.substr(1000));
+}
+
 TEST_F(ZipPlugin, FoldersEndWithASlashAndAreWalkedByName) {
     share.WriteFile("docs/zeta.txt", "z");
     share.WriteFile("docs/alpha.txt", "a");
