@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,7 +114,9 @@ void BM_SendFilesReadAhead(benchmark::State& state) {
     const DiscardingConnection connection;
     for (auto _ : state) {
         ReadAheadContent content(kFiles, [&](size_t index) {
-            return ReadAheadContent::File{files.folder, std::to_string(index), kFileSize};
+            auto source = std::make_unique<PlainFileSource>();
+            source->Open(files.folder, std::to_string(index));
+            return ReadAheadContent::File{std::move(source), kFileSize};
         });
         for (int i = 0; i < kFiles; ++i) {
             const auto result =

@@ -6,6 +6,7 @@
 #include "plugin/sdk/ContentSource.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace Vuxo {
 
@@ -122,10 +123,14 @@ bool CZipStream::WriteAll() {
     }
     ReadAheadContent content(files.size(), [this, files](size_t index) {
         const ZipEntry& entry = *files[index];
-        ReadAheadContent::File file;
-        LocateEntry(entry.rootIndex, entry.rel, file.folder, file.inside);
-        file.listedSize = entry.size;
-        return file;
+        std::string folder;
+        std::string inside;
+        LocateEntry(entry.rootIndex, entry.rel, folder, inside);
+        auto source = std::make_unique<PlainFileSource>();
+        if (!source->Open(folder, inside)) {
+            source.reset();
+        }
+        return ReadAheadContent::File{std::move(source), entry.size};
     });
     for (size_t i = 0; i < m_entries.size(); ++i) {
         WriteEntry(m_entries[i], plan.entries[i], content);

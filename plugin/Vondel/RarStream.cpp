@@ -6,8 +6,10 @@
 #include "plugin/sdk/ByteWriter.h"
 #include "plugin/sdk/ContentSource.h"
 #include "plugin/sdk/Crc32.h"
+#include "plugin/sdk/ReadAheadContent.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace Vuxo {
 
@@ -37,18 +39,18 @@ size_t NameFieldSize(const RarEntry& entry) {
     return entry.oemName.size() + 1 + entry.unicodeName.size();
 }
 
-// PelkFile as the source of an entry's data.
+} // namespace
+
+// An entry's file, opened with the program's file class, as the source of its data.
 class PelkFileSource : public ContentSource {
 public:
-    explicit PelkFileSource(PelkFile& file) : m_file(file) {}
     size_t Read(void* buffer, size_t count) override { return m_file.Read(buffer, count); }
     int64_t GetSize() override { return m_file.GetSize(); }
+    PelkFile& File() { return m_file; }
 
 private:
-    PelkFile& m_file;
+    PelkFile m_file;
 };
-
-} // namespace
 
 const std::string& CRARStream::GetContentType() const {
     static const std::string type = "application/x-rar-compressed";
@@ -106,8 +108,24 @@ uint64_t CRARStream::GetTotalSize() const {
 
 bool CRARStream::WriteAll() {
     Write(kMarkerAndMainHeader.data(), kMarkerAndMainHeader.size());
+    // The files held in memory are read ahead on a thread of its own, two at a time at most; it reads the
+    // entries' places only, which stay as they are while the archive goes out.
+    std::vector<const RarEntry*> held;
+    uint64_t largest = 1;
+    for (const RarEntry& entry : m_entries) {
+        if (!entry.isDirectory && entry.size <= kSinglePassLimit) {
+            held.push_back(&entry);
+            largest = std::max(largest, entry.size);
+        }
+    }
+    ReadAheadContent content(
+        held.size(),
+        [this, held](size_t index) {
+            return ReadAheadContent::File{OpenEntry(*held[index]), held[index]->size};
+        },
+        static_cast<size_t>(largest), 2);
     for (RarEntry& entry : m_entries) {
-        WriteFileEntry(entry);
+        WriteFileEntry(entry, content);
     }
     return true;
 }
@@ -147,59 +165,68 @@ std::string CRARStream::MakeHeader(const RarEntry& entry) const {
     return header;
 }
 
-void CRARStream::WriteFileEntry(RarEntry& entry) {
+std::unique_ptr<PelkFileSource> CRARStream::OpenEntry(const RarEntry& entry) const {
+    std::string folder;
+    std::string inside;
+    LocateEntry(entry.rootIndex, entry.rel, folder, inside);
+    auto source = std::make_unique<PelkFileSource>();
+    if (!source->File().OpenBeneath(folder, inside, PelkFile::ModeRead, false)) {
+        return nullptr;
+    }
+    return source;
+}
+
+void CRARStream::WriteFileEntry(RarEntry& entry, ReadAheadContent& held) {
     if (entry.isDirectory) {
         entry.crc = 0;
         const std::string header = MakeHeader(entry);
         Write(header.data(), header.size());
         return;
     }
-    const std::string path = GetEntryPath(entry.rootIndex, entry.rel);
-    std::string folder;
-    std::string inside;
-    LocateEntry(entry.rootIndex, entry.rel, folder, inside);
-    PelkFile file;
-    const bool opened = file.OpenBeneath(folder, inside, PelkFile::ModeRead, false);
-    PelkFileSource source(file);
-    const bool intact = entry.size <= kSinglePassLimit ? WriteHeldEntry(entry, opened ? &source : nullptr)
-                                                       : WriteEntryInTwoPasses(entry, file, opened, source);
+    bool intact;
+    if (entry.size <= kSinglePassLimit) {
+        intact = WriteHeldEntry(entry, held);
+    } else {
+        const std::unique_ptr<PelkFileSource> source = OpenEntry(entry);
+        intact = WriteEntryInTwoPasses(entry, source.get());
+    }
     if (!intact) {
-        ReportChangedFile(path);
+        ReportChangedFile(GetEntryPath(entry.rootIndex, entry.rel));
     }
 }
 
-bool CRARStream::WriteHeldEntry(RarEntry& entry, ContentSource* source) {
+bool CRARStream::WriteHeldEntry(RarEntry& entry, ReadAheadContent& held) {
     // One read into memory: the bytes sent are the bytes summed, whatever the file does meanwhile.
-    m_held.resize(static_cast<size_t>(entry.size));
-    uint32_t crc = 0xFFFFFFFF;
-    const bool intact = StreamListedContent(source, entry.size, m_held, [&](const char* data, size_t length) {
-        crc = Crc32Update(crc, data, length);
+    bool intact = false;
+    held.SendNextWhole([&](const ReadAheadContent::Result& read, const char* data, size_t length) {
+        // A file that changed keeps its listed length but gets a CRC that cannot match.
+        entry.crc = read.intact ? ~read.crc : read.crc;
+        intact = read.intact;
+        const std::string header = MakeHeader(entry);
+        Write(header.data(), header.size());
+        Write(data, length);
     });
-    // A file that changed keeps its listed length but gets a CRC that cannot match.
-    entry.crc = intact ? ~crc : crc;
-    const std::string header = MakeHeader(entry);
-    Write(header.data(), header.size());
-    Write(m_held.data(), m_held.size());
     return intact;
 }
 
-bool CRARStream::WriteEntryInTwoPasses(RarEntry& entry, PelkFile& file, bool opened, ContentSource& source) {
+bool CRARStream::WriteEntryInTwoPasses(RarEntry& entry, PelkFileSource* source) {
     // The CRC pass: exactly the listed size, as the data pass will send it.
     uint32_t crc = 0xFFFFFFFF;
-    bool intact =
-        StreamListedContent(opened ? &source : nullptr, entry.size, m_block,
-                            [&](const char* data, size_t length) { crc = Crc32Update(crc, data, length); });
+    bool intact = StreamListedContent(source, entry.size, m_block, [&](const char* data, size_t length) {
+        crc = Crc32Update(crc, data, length);
+    });
     entry.crc = intact ? ~crc : crc;
     const std::string header = MakeHeader(entry);
     Write(header.data(), header.size());
 
-    const bool rewound = opened && file.Seek(0, PelkFile::Begin) == 0;
+    PelkFileSource* rewound =
+        source != nullptr && source->File().Seek(0, PelkFile::Begin) == 0 ? source : nullptr;
     uint32_t sentCrc = 0xFFFFFFFF;
-    const bool sentIntact = StreamListedContent(rewound ? &source : nullptr, entry.size, m_block,
-                                                [&](const char* data, size_t length) {
-                                                    sentCrc = Crc32Update(sentCrc, data, length);
-                                                    Write(data, length);
-                                                });
+    const bool sentIntact =
+        StreamListedContent(rewound, entry.size, m_block, [&](const char* data, size_t length) {
+            sentCrc = Crc32Update(sentCrc, data, length);
+            Write(data, length);
+        });
     if (intact && (!sentIntact || ~sentCrc != entry.crc)) {
         intact = false; // it changed between the two passes; the header's CRC no longer matches
     }

@@ -1,13 +1,15 @@
 // The RAR writer of the plug-in Vondel: the RAR 2.x/3.x block format with every entry stored and named
 // both in code page 949 and in Unicode, so that any name survives. The CRC-32 goes in the header before
-// the data: a file of up to kSinglePassLimit bytes is read once into memory and sent from there, a larger
-// one is read twice through one open file. Files of 4 GiB and more carry the format's high size fields.
-// Owned by one request; one thread.
+// the data: a file of up to kSinglePassLimit bytes is read once into memory and sent from there (read
+// ahead by a ReadAheadContent while the entries before it go out), a larger one is read twice through one
+// open file. Files of 4 GiB and more carry the format's high size fields. Owned by one request and used by
+// its thread.
 #pragma once
 
 #include "core/file/PelkFile.h"
 #include "plugin/sdk/ArchiveStream.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,8 @@ struct RarEntry : ArchiveEntry {
 };
 
 class ContentSource;
+class PelkFileSource;
+class ReadAheadContent;
 
 class CRARStream : public CArchiveStream {
 public:
@@ -39,14 +43,17 @@ protected:
     bool AddEntry(const std::string& rel, const EntryStatus& status) override;
 
 private:
-    void WriteFileEntry(RarEntry& entry);
+    // The entry's file opened for reading, or null.
+    std::unique_ptr<PelkFileSource> OpenEntry(const RarEntry& entry) const;
+    void WriteFileEntry(RarEntry& entry, ReadAheadContent& held);
     // Both write the header and data of a file entry; true when the file gave exactly its listed size.
-    bool WriteHeldEntry(RarEntry& entry, ContentSource* source);
-    bool WriteEntryInTwoPasses(RarEntry& entry, PelkFile& file, bool opened, ContentSource& source);
+    // The first takes the next of the files `held` reads ahead; the second reads twice through `source`
+    // (null: the file could not be opened).
+    bool WriteHeldEntry(RarEntry& entry, ReadAheadContent& held);
+    bool WriteEntryInTwoPasses(RarEntry& entry, PelkFileSource* source);
     std::string MakeHeader(const RarEntry& entry) const;
 
     std::vector<RarEntry> m_entries;
-    std::vector<char> m_held; // the data of the current small entry
 };
 
 } // namespace Vuxo

@@ -8,9 +8,9 @@
 
 namespace Vuxo {
 
-ReadAheadContent::ReadAheadContent(size_t fileCount, Locate locate, size_t blockSize, size_t blockCount)
-    : m_fileCount(fileCount), m_locate(std::move(locate)), m_blockSize(blockSize),
-      m_storage(blockSize * blockCount) {
+ReadAheadContent::ReadAheadContent(size_t fileCount, Open open, size_t blockSize, size_t blockCount)
+    : m_fileCount(fileCount), m_open(std::move(open)), m_blockSize(blockSize),
+      m_storage(new char[blockSize * blockCount]) {
     for (size_t i = 0; i < blockCount; ++i) {
         m_free.push_back(static_cast<int>(i));
     }
@@ -37,10 +37,8 @@ ReadAheadContent::~ReadAheadContent() {
 
 bool ReadAheadContent::ReadFile(size_t index, const std::function<int()>& takeBlock,
                                 const std::function<void(const Chunk&)>& emit) {
-    const File file = m_locate(index);
-    PlainFileSource source;
-    const bool opened = source.Open(file.folder, file.inside);
-    ListedContent content(opened ? &source : nullptr, file.listedSize);
+    const File file = m_open(index);
+    ListedContent content(file.source.get(), file.listedSize);
     uint32_t crc = 0xFFFFFFFF;
     do { // once even for an empty file, whose only chunk carries its result
         Chunk chunk;
@@ -112,30 +110,42 @@ void ReadAheadContent::GiveBack(int block) {
 }
 
 ReadAheadContent::Result ReadAheadContent::SendNext(const Sink& sink) {
+    Result result;
+    SendChunks([&](const Chunk& chunk) {
+        if (chunk.length > 0) {
+            sink(BlockData(chunk.block), chunk.length);
+        }
+        result = chunk.result;
+    });
+    return result;
+}
+
+void ReadAheadContent::SendNextWhole(
+    const std::function<void(const Result& result, const char* data, size_t length)>& send) {
+    SendChunks([&](const Chunk& chunk) {
+        if (!chunk.last) {
+            throw std::logic_error("ReadAheadContent: the file does not fit one block");
+        }
+        send(chunk.result, BlockData(chunk.block), chunk.length);
+    });
+}
+
+void ReadAheadContent::SendChunks(const std::function<void(const Chunk& chunk)>& take) {
     if (m_nextToSend >= m_fileCount) {
         throw std::logic_error("ReadAheadContent: every file was sent already");
     }
     const size_t index = m_nextToSend++;
     if (!m_reader.joinable()) {
-        Result result;
         ReadFile(
-            index, [] { return 0; },
-            [&](const Chunk& chunk) {
-                if (chunk.length > 0) {
-                    sink(BlockData(chunk.block), chunk.length);
-                }
-                result = chunk.result;
-            });
-        return result;
+            index, [] { return 0; }, take);
+        return;
     }
     for (;;) {
         const Chunk chunk = WaitForChunk();
-        if (chunk.length > 0) {
-            sink(BlockData(chunk.block), chunk.length);
-        }
+        take(chunk);
         GiveBack(chunk.block);
         if (chunk.last) {
-            return chunk.result;
+            return;
         }
     }
 }

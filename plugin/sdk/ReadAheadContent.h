@@ -2,7 +2,8 @@
 // that sends them, so that reading and summing one block overlaps sending the one before: on loopback and
 // fast networks the send alone takes the request's thread. The files are read in the order given, each
 // exactly its listed size (ListedContent), and the CRC-32 of the bytes is summed on the reading thread.
-// Owned by an archive writer for one WriteAll; SendNext is called from the request's thread only. The
+// Owned by an archive writer for one WriteAll; SendNext and SendNextWhole are called from the request's
+// thread only. The
 // blocks waiting to be sent are guarded by m_lock; at most `blockCount` blocks are held, so memory stays
 // bounded and speed limits (which slow the sends) slow the reading with them. The destructor stops the
 // reading thread and waits for it, also when the request ends early (a closed connection).
@@ -16,6 +17,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,15 +27,14 @@ namespace Vuxo {
 
 class ReadAheadContent {
 public:
-    // Where a file is opened (PlainFileSource::Open) and the size the archive announced for it.
+    // A file opened for reading (null when it could not be), and the size the archive announced for it.
     struct File {
-        std::string folder;
-        std::string inside;
+        std::unique_ptr<ContentSource> source;
         uint64_t listedSize = 0;
     };
-    // Gives the file at a position of the order. Called on the reading thread: it may only read what does
+    // Opens the file at a position of the order. Called on the reading thread: it may only read what does
     // not change while the archive is written.
-    using Locate = std::function<File(size_t index)>;
+    using Open = std::function<File(size_t index)>;
     using Sink = std::function<void(const char* data, size_t length)>;
 
     struct Result {
@@ -41,7 +42,7 @@ public:
         bool intact = false; // the file supplied exactly its listed size and still has it
     };
 
-    ReadAheadContent(size_t fileCount, Locate locate, size_t blockSize = kArchiveBlockSize,
+    ReadAheadContent(size_t fileCount, Open open, size_t blockSize = kArchiveBlockSize,
                      size_t blockCount = 4);
     ReadAheadContent(const ReadAheadContent&) = delete;
     ReadAheadContent& operator=(const ReadAheadContent&) = delete;
@@ -51,6 +52,10 @@ public:
     // files after it are then not sent. Without a reading thread (it could not be started) the file is
     // read here instead.
     Result SendNext(const Sink& sink);
+    // For a file of at most one block: waits until it is read whole, then hands its result and its bytes
+    // to `send` (for formats whose header carries the CRC before the data).
+    void
+    SendNextWhole(const std::function<void(const Result& result, const char* data, size_t length)>& send);
 
 private:
     struct Chunk {
@@ -69,13 +74,15 @@ private:
     int TakeFreeBlock();
     void Publish(const Chunk& chunk);
     Chunk WaitForChunk();
+    // Hands the next file's chunks to `take` in order, each block given back after it.
+    void SendChunks(const std::function<void(const Chunk& chunk)>& take);
     void GiveBack(int block);
-    char* BlockData(int block) { return m_storage.data() + static_cast<size_t>(block) * m_blockSize; }
+    char* BlockData(int block) { return m_storage.get() + static_cast<size_t>(block) * m_blockSize; }
 
     const size_t m_fileCount;
-    const Locate m_locate;
+    const Open m_open;
     const size_t m_blockSize;
-    std::vector<char> m_storage;
+    std::unique_ptr<char[]> m_storage; // not cleared: a large block's pages are only taken as it fills
     size_t m_nextToSend = 0;
 
     std::mutex m_lock;

@@ -210,6 +210,14 @@ std::string LoadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string PatternBytes(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+    }
+    return bytes;
+}
+
 uint16_t ReadU16(std::string_view bytes, size_t offset) {
     return static_cast<uint16_t>(static_cast<uint8_t>(bytes.at(offset)) |
                                  static_cast<uint8_t>(bytes.at(offset + 1)) << 8);

@@ -80,6 +80,8 @@ bool LineHas(const std::string& text, const std::string& first, const std::strin
 // Writes bytes to a file.
 void SaveFile(const std::string& path, std::string_view bytes);
 std::string LoadFile(const std::string& path);
+// Letters that repeat only after many blocks, so a block sent twice or out of place shows.
+std::string PatternBytes(size_t size);
 
 uint16_t ReadU16(std::string_view bytes, size_t offset);
 uint32_t ReadU32(std::string_view bytes, size_t offset);

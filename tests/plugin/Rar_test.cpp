@@ -101,6 +101,25 @@ TEST_F(RarPlugin, HangulEmojiAndMarkupNamesSurviveWithTheirContent) {
     EXPECT_TRUE(std::filesystem::is_directory(extracted + "/사진/빈 폴더"));
 }
 
+// Files held in memory are read ahead of the sends; one past the limit is read twice in between. Each
+// comes out whole and with its CRC checked by the extractor.
+TEST_F(RarPlugin, HeldFilesReadAheadAndATwoPassFileBetweenThemComeOutWhole) {
+    const std::string big = PatternBytes(4 * 1024 * 1024 + 1); // one past the size held in memory
+    const std::vector<std::pair<std::string, std::string>> files = {{"1-held.bin", big.substr(0, 1300000)},
+                                                                    {"2-empty.txt", ""},
+                                                                    {"3-two-pass.bin", big},
+                                                                    {"4-held.bin", big.substr(1, 5)}};
+    for (const auto& [name, data] : files) {
+        share.WriteFile("set/" + name, data);
+    }
+    FakeRequest request = MakeRequest("share", share.Path(), "share/", "set/\n");
+    RunArchive(request);
+    const std::string folder = Extract(Save(request)) + "/set";
+    for (const auto& [name, data] : files) {
+        EXPECT_EQ(LoadFile(folder + "/" + name), data) << name;
+    }
+}
+
 TEST_F(RarPlugin, TheOemNameIsCodePage949WithUnderscoresForTheRest) {
     share.WriteFile("한\xF0\x9F\x98\x80.txt", "x");
     FakeRequest request = MakeRequest("share", share.Path(), "share/", "한\xF0\x9F\x98\x80.txt\n");

@@ -76,10 +76,7 @@ TEST_F(ZipPlugin, OneFileHasTheDocumentedLayout) {
 // The data is read ahead of the sends in a few blocks of 256 KiB: files of many blocks, of none and of a
 // part of one come out whole and in their order.
 TEST_F(ZipPlugin, FilesOfManyBlocksAndEmptyOnesComeOutWholeInOrder) {
-    std::string big(1300000, '\0');
-    for (size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
-    }
+    const std::string big = PatternBytes(1300000);
     share.WriteFile("1-big.bin", big);
     share.WriteFile("2-empty.txt", "");
     share.WriteFile("3-small.txt", "small");
