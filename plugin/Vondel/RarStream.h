@@ -20,7 +20,6 @@ struct RarEntry : ArchiveEntry {
     std::string unicodeName; // the format's encoded UTF-16 name
 };
 
-class ContentSource;
 class PelkFileSource;
 class ReadAheadContent;
 

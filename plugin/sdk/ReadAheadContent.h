@@ -3,10 +3,10 @@
 // fast networks the send alone takes the request's thread. The files are read in the order given, each
 // exactly its listed size (ListedContent), and the CRC-32 of the bytes is summed on the reading thread.
 // Owned by an archive writer for one WriteAll; SendNext and SendNextWhole are called from the request's
-// thread only. The
-// blocks waiting to be sent are guarded by m_lock; at most `blockCount` blocks are held, so memory stays
-// bounded and speed limits (which slow the sends) slow the reading with them. The destructor stops the
-// reading thread and waits for it, also when the request ends early (a closed connection).
+// thread only. The blocks waiting to be sent are guarded by m_lock; at most `blockCount` blocks are held,
+// so memory stays bounded and speed limits (which slow the sends) slow the reading with them. The
+// destructor stops the reading thread and waits for it, also when the request ends early (a closed
+// connection).
 #pragma once
 
 #include "plugin/sdk/ContentSource.h"
@@ -19,7 +19,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
