@@ -1,6 +1,7 @@
 // The server's log sink as every download and folder page uses it: one request line through the trace
 // entry point to the day log file and the log queue, from one thread and from many at once (lines per
-// second). The queue is drained as the log view would, so it never stays full.
+// second). The queue is drained as the log view would, so it never stays full. Then the log queue's push
+// alone, as the sink makes it for every line the log view shows, with a taker that keeps room.
 #include "core/log/LogQueue.h"
 #include "core/log/Trace.h"
 #include "service/config/QuilloConfig.h"
@@ -20,8 +21,11 @@ namespace {
 using namespace Vuxo;
 
 struct SinkUnderTest {
-    SinkUnderTest()
-        : folder(MakeFolder()), config(folder), sink(config, folder, queue), drainer([this] { Drain(); }) {
+    // `drainPauseMs` 0: the queue is taken as fast as it fills, so pushes find room rather than a full
+    // queue that drops them.
+    explicit SinkUnderTest(int drainPauseMs = 1)
+        : folder(MakeFolder()), config(folder), sink(config, folder, queue), pauseMs(drainPauseMs),
+          drainer([this] { Drain(); }) {
         sink.Install();
     }
     ~SinkUnderTest() {
@@ -40,7 +44,7 @@ struct SinkUnderTest {
         while (!stop.load()) {
             while (queue.Pop(entry)) {
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
         }
     }
 
@@ -48,6 +52,7 @@ struct SinkUnderTest {
     QuilloConfig config;
     LogQueue queue;
     ServerLogSink sink;
+    const int pauseMs;
     std::atomic<bool> stop{false};
     std::thread drainer;
 };
@@ -67,6 +72,22 @@ void BM_RequestLogLine(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RequestLogLine)->Threads(1)->Threads(8)->Threads(64)->UseRealTime();
+
+void BM_LogQueuePush(benchmark::State& state) {
+    static SinkUnderTest* sink = nullptr;
+    if (state.thread_index() == 0) {
+        sink = new SinkUnderTest(0);
+    }
+    for (auto _ : state) {
+        sink->queue.Push(LOG_INFO, u"[12/11 00:00:00] [127.0.0.1] SendFile 시작: share/small/4k.bin");
+    }
+    state.SetItemsProcessed(state.iterations());
+    if (state.thread_index() == 0) {
+        delete sink;
+        sink = nullptr;
+    }
+}
+BENCHMARK(BM_LogQueuePush)->Threads(1)->Threads(8)->Threads(64)->Threads(512)->UseRealTime();
 
 } // namespace
 

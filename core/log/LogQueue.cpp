@@ -1,6 +1,5 @@
 #include "core/log/LogQueue.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace Vuxo {
@@ -11,21 +10,33 @@ LogQueue& LogQueue::GetInstance() {
     return queue;
 }
 
-void LogQueue::Push(int level, std::u16string text) {
-    // A full queue drops the entry without the lock: under a flood of requests it is full most of the
-    // time, and thousands of threads taking turns at the lock only to drop their entries would queue up
-    // behind any holder the scheduler keeps off the processor.
-    size_t waiting = m_waiting.load(std::memory_order_relaxed);
-    if (waiting < kCapacity) {
-        ScopedLock guard(m_lock);
-        if (m_entries.size() < kCapacity) {
-            m_entries.push_back(LogEntry{level, std::move(text)});
-        }
-        waiting = m_entries.size();
-        m_waiting.store(waiting, std::memory_order_relaxed);
+LogQueue::LogQueue() {
+    for (size_t i = 0; i < kCapacity; ++i) {
+        m_slots[i].turn.store(i, std::memory_order_relaxed);
     }
-    // Outside the queue's lock: waking the GUI thread is a system call, and every logging thread would
-    // wait for it. The entry is queued first, so the notification never comes before its entry.
+}
+
+void LogQueue::Push(int level, std::u16string text) {
+    uint64_t position = m_pushAt.load(std::memory_order_relaxed);
+    size_t waiting = kCapacity;
+    for (;;) {
+        Slot& slot = m_slots[position % kCapacity];
+        const uint64_t turn = slot.turn.load(std::memory_order_acquire);
+        if (turn == position) {
+            if (m_pushAt.compare_exchange_weak(position, position + 1, std::memory_order_relaxed)) {
+                slot.entry = LogEntry{level, std::move(text)};
+                slot.turn.store(position + 1, std::memory_order_release);
+                waiting = static_cast<size_t>(position + 1 - m_takeAt.load(std::memory_order_relaxed));
+                break;
+            }
+        } else if (turn < position) {
+            break; // the slot still holds the entry of one lap before: the ring is full
+        } else {
+            position = m_pushAt.load(std::memory_order_relaxed); // another pusher took this position
+        }
+    }
+    // Waking the GUI thread is a system call, made once the entry is in its slot, so the notification
+    // never comes before its entry.
     if (waiting >= kUrgentFill) {
         NotifyUrgently();
     } else {
@@ -33,30 +44,39 @@ void LogQueue::Push(int level, std::u16string text) {
     }
 }
 
-size_t LogQueue::PopBatch(std::deque<LogEntry>& entries, size_t most) {
-    ScopedLock guard(m_lock);
-    const size_t count = std::min(most, m_entries.size());
-    if (count == m_entries.size() && entries.empty()) {
-        entries.swap(m_entries);
-    } else {
-        for (size_t i = 0; i < count; ++i) {
-            entries.push_back(std::move(m_entries.front()));
-            m_entries.pop_front();
-        }
+bool LogQueue::TakeNext(LogEntry& entry, uint64_t end) {
+    const uint64_t position = m_takeAt.load(std::memory_order_relaxed);
+    if (position == end) {
+        return false;
     }
-    m_waiting.store(m_entries.size(), std::memory_order_relaxed);
+    Slot& slot = m_slots[position % kCapacity];
+    if (slot.turn.load(std::memory_order_acquire) != position + 1) {
+        return false; // empty, or its pusher has not filled it yet
+    }
+    entry = std::move(slot.entry);
+    slot.entry.text = std::u16string();
+    m_takeAt.store(position + 1, std::memory_order_relaxed);
+    slot.turn.store(position + kCapacity, std::memory_order_release); // free for the next lap's push
+    return true;
+}
+
+size_t LogQueue::PopBatch(std::deque<LogEntry>& entries, size_t most) {
+    ScopedLock guard(m_takeLock);
+    // What waits now, not what pushers add into the slots freed meanwhile: a flood must not keep the
+    // taker here.
+    const uint64_t end = m_pushAt.load(std::memory_order_relaxed);
+    size_t count = 0;
+    LogEntry entry;
+    while (count < most && TakeNext(entry, end)) {
+        entries.push_back(std::move(entry));
+        ++count;
+    }
     return count;
 }
 
 bool LogQueue::Pop(LogEntry& entry) {
-    ScopedLock guard(m_lock);
-    if (m_entries.empty()) {
-        return false;
-    }
-    entry = std::move(m_entries.front());
-    m_entries.pop_front();
-    m_waiting.store(m_entries.size(), std::memory_order_relaxed);
-    return true;
+    ScopedLock guard(m_takeLock);
+    return TakeNext(entry, m_pushAt.load(std::memory_order_relaxed));
 }
 
 } // namespace Vuxo

@@ -1,16 +1,22 @@
 // The bounded queue of log entries between the threads that log and the GUI thread that shows them.
 // Push notifies the target on every call (even when the entry is dropped because 1024 are waiting), after
-// the entry is queued and outside the lock, urgently once half the room is taken; the GUI takes the
-// waiting entries in batches, one lock each.
-// Guarded by its own CriticalSection; a push onto a full queue drops its entry without it. The process-wide
-// instance is never destroyed, so pushes from late threads at exit are safe.
+// the entry is queued and outside any lock, urgently once half the room is taken; the GUI takes the
+// waiting entries in batches.
+// The entries wait in a ring of kCapacity slots that pushers claim without a lock: each claims the next
+// slot with one compare-and-swap and marks it filled, so no pusher ever waits for another, not even for
+// one the scheduler keeps off the processor while it fills its slot (under a flood of requests every
+// connection thread pushes, and a lock here queued them all behind such a holder). Takers, one at a time
+// under m_takeLock, stop at the first slot not yet filled. A push onto a full ring drops its entry. The
+// process-wide instance is never destroyed, so pushes from late threads at exit are safe.
 #pragma once
 
 #include "core/log/MessageNotifier.h"
 #include "core/thread/CriticalSection.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -30,7 +36,7 @@ public:
 
     static LogQueue& GetInstance();
 
-    LogQueue() = default;
+    LogQueue();
 
     // Queues the entry unless kCapacity entries are waiting, then notifies in both cases.
     void Push(int level, std::u16string text);
@@ -40,9 +46,20 @@ public:
     size_t PopBatch(std::deque<LogEntry>& entries, size_t most);
 
 private:
-    CriticalSection m_lock;
-    std::deque<LogEntry> m_entries;
-    std::atomic<size_t> m_waiting{0}; // m_entries.size(), stored under m_lock, read without it
+    struct Slot {
+        // The slot is free for the push of ring position `turn`, and filled for the take at `turn` - 1.
+        std::atomic<uint64_t> turn{0};
+        LogEntry entry;
+    };
+
+    // Moves the entry at the next take position, when it is before `end`, into `entry`; false when it is
+    // not or is not filled yet. Under m_takeLock.
+    bool TakeNext(LogEntry& entry, uint64_t end);
+
+    std::array<Slot, kCapacity> m_slots;
+    alignas(64) std::atomic<uint64_t> m_pushAt{0}; // the next position to fill
+    alignas(64) std::atomic<uint64_t> m_takeAt{0}; // the next position to take; changed under m_takeLock
+    CriticalSection m_takeLock;
 };
 
 } // namespace Vuxo

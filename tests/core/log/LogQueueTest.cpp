@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <future>
@@ -148,6 +149,47 @@ TEST(LogQueue, KeepsEachThreadsOrderUnderConcurrentPushAndPop) {
         pusher.join();
     }
     EXPECT_EQ(total, kThreads * kPerThread);
+}
+
+// Many laps of the ring with pushers outrunning the taker: what is dropped is dropped whole, what is kept
+// comes out once and in each thread's order, and never more than the capacity waits.
+TEST(LogQueue, ManyLapsUnderConcurrentPushAndPopKeepOrderAndCapacity) {
+    Vuxo::LogQueue queue;
+    constexpr int kThreads = 8;
+    constexpr int kPerThread = 5000;
+    std::atomic<int> pushersLeft{kThreads};
+    std::vector<std::thread> pushers;
+    for (int t = 0; t < kThreads; ++t) {
+        pushers.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                queue.Push(t, std::u16string{static_cast<char16_t>(i), static_cast<char16_t>(i ^ 0x5555)});
+            }
+            --pushersLeft;
+        });
+    }
+    std::vector<int> last(kThreads, -1);
+    size_t total = 0;
+    size_t largestBatch = 0;
+    bool wholeAndInOrder = true;
+    std::deque<Vuxo::LogEntry> batch;
+    for (bool finished = false; !finished;) {
+        finished = pushersLeft.load() == 0;
+        batch.clear();
+        largestBatch = std::max(largestBatch, queue.PopBatch(batch, 2 * Vuxo::LogQueue::kCapacity));
+        for (const Vuxo::LogEntry& entry : batch) {
+            const int i = entry.text.size() == 2 ? entry.text[0] : -1;
+            wholeAndInOrder = wholeAndInOrder && i > last[entry.level] && entry.text[1] == (i ^ 0x5555);
+            last[entry.level] = i;
+        }
+        total += batch.size();
+        finished = finished && batch.empty();
+    }
+    for (auto& pusher : pushers) {
+        pusher.join();
+    }
+    EXPECT_TRUE(wholeAndInOrder);
+    EXPECT_LE(largestBatch, Vuxo::LogQueue::kCapacity);
+    EXPECT_GT(total, Vuxo::LogQueue::kCapacity) << "the ring went round more than once";
 }
 
 // Blocks inside PostNotification until released, to check that SetTarget waits for it.
