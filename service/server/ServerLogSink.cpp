@@ -177,10 +177,10 @@ void ServerLogSink::WriteLog(int level, std::string_view utf8Text) {
 }
 
 void ServerLogSink::OnTraceBatch(void* context, const TraceEntry* entries, size_t count) {
-    static_cast<ServerLogSink*>(context)->WriteEntries(entries, count);
+    static_cast<ServerLogSink*>(context)->WriteEntries(entries, count, true);
 }
 
-void ServerLogSink::WriteEntries(const TraceEntry* entries, size_t count) {
+void ServerLogSink::WriteEntries(const TraceEntry* entries, size_t count, bool mayGather) {
     // The file lines of one date leave in one record: the file cannot change between them, as only
     // another date moves the thread's cached file within the call (recordFile is that file).
     std::string& record = t_logCache.record;
@@ -189,7 +189,7 @@ void ServerLogSink::WriteEntries(const TraceEntry* entries, size_t count) {
     std::tm recordDate{};
     const auto WriteOut = [&] {
         if (!record.empty()) {
-            m_appender.Append(t_logCache.file, record);
+            m_appender.Append(t_logCache.file, record, mayGather);
         }
         if (record.capacity() > 4096) {
             std::string().swap(record); // one long entry does not keep its storage on every thread

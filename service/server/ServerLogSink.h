@@ -55,8 +55,10 @@ public:
     // Writes one entry: file, queue, alert.
     void WriteLog(int level, const std::u16string& text);
     void WriteLog(int level, std::string_view utf8Text);
-    // Writes entries in order as WriteLog does, their file lines of one date in one write.
-    void WriteEntries(const TraceEntry* entries, size_t count);
+    // Writes entries in order as WriteLog does, their file lines of one date in one write. `mayGather`:
+    // the caller holds no lock and may be held up a moment (held entries, delivered before the thread
+    // waits on a peer or at the end of its batch), so that under load the file's lines leave together.
+    void WriteEntries(const TraceEntry* entries, size_t count, bool mayGather = false);
 
     // "[MM/DD hh:mm:ss] ".
     static std::string FormatPrefix(const std::tm& localTime);

@@ -1,6 +1,6 @@
-#include "fixtures/support/TempDir.h"
-#include "core/platform/fs/FileCalls.h"
 #include "service/server/LogAppender.h"
+#include "core/platform/fs/FileCalls.h"
+#include "fixtures/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -26,36 +26,40 @@ std::shared_ptr<FileDescriptor> Open(const std::string& path, FileAccess access)
 }
 
 // Many threads at once: every record lands whole and once, each thread's in its order, and all of them
-// are in the file as soon as the threads are done (nothing is left queued behind a returned call).
+// are in the file as soon as the threads are done (nothing is left queued behind a returned call), also
+// when the writer lets records gather.
 TEST(LogAppenderTest, RecordsOfManyThreadsAllLandWholeAndInTheirOrder) {
-    TempDir folder;
-    const std::string path = folder.Path("log");
-    const auto file = Open(path, FileAccess::Write);
-    ASSERT_TRUE(file->IsValid());
-    LogAppender appender(nullptr);
-    constexpr int kThreads = 32;
-    constexpr int kRecords = 2000;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < kRecords; ++i) {
-                appender.Append(file, std::to_string(t) + " " + std::to_string(i) + "\r\n");
-            }
-        });
+    for (const bool mayGather : {false, true}) {
+        SCOPED_TRACE(mayGather ? "gathering" : "at once");
+        TempDir folder;
+        const std::string path = folder.Path("log");
+        const auto file = Open(path, FileAccess::Write);
+        ASSERT_TRUE(file->IsValid());
+        LogAppender appender(nullptr);
+        constexpr int kThreads = 32;
+        constexpr int kRecords = 2000;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < kRecords; ++i) {
+                    appender.Append(file, std::to_string(t) + " " + std::to_string(i) + "\r\n", mayGather);
+                }
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        std::istringstream lines(ReadFile(path));
+        std::map<int, int> next;
+        int thread = 0;
+        int record = 0;
+        int count = 0;
+        while (lines >> thread >> record) {
+            ASSERT_EQ(record, next[thread]++) << "thread " << thread;
+            ++count;
+        }
+        EXPECT_EQ(count, kThreads * kRecords);
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    std::istringstream lines(ReadFile(path));
-    std::map<int, int> next;
-    int thread = 0;
-    int record = 0;
-    int count = 0;
-    while (lines >> thread >> record) {
-        ASSERT_EQ(record, next[thread]++) << "thread " << thread;
-        ++count;
-    }
-    EXPECT_EQ(count, kThreads * kRecords);
 }
 
 TEST(LogAppenderTest, AFailedWriteIsReportedWithItsFileAndLaterRecordsStillGo) {
