@@ -22,15 +22,13 @@ constexpr auto kGatherTime = std::chrono::milliseconds(1);
 // A thread's records above this size do not keep their storage in its node.
 constexpr size_t kKeptRecordBytes = 4096;
 
+thread_local bool t_ownNodeGone = false; // trivially destroyed, so still readable after the node is gone
+
 } // namespace
 
 // Each thread queues its records in a node of its own, so that under load a record costs no allocation
 // (nor a free on the writer's thread) and no count on the file's shared owner: the node keeps the file
 // it carried last. A thread whose node is still queued when it records again takes a fresh one.
-namespace {
-thread_local bool t_ownNodeGone = false; // trivially destroyed, so still readable after the node is gone
-} // namespace
-
 struct LogAppender::ThreadNode {
     Node node;
     ~ThreadNode() {

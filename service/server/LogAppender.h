@@ -7,10 +7,10 @@
 // returned, every record is in the file. A thread that queues onto a queue grown too long (the disk
 // stalls) waits a moment for it to be taken.
 // Under a flood of requests the records would still leave a few at a time, and each write to the file
-// costs a system call and the file system's work per write. So a thread
-// that takes the role while others were queuing (the last writer wrote records of theirs), and whose
-// caller may wait, queues its own record and lets the others' gather for a moment before writing them
-// all at once. A record nobody else queues beside is written at once, as before.
+// costs a system call and the file system's work per write. So a thread that takes the role while others
+// were queuing (the last writer wrote records of theirs), and whose caller may wait, queues its own
+// record and lets the others' gather for a moment before writing them all at once. A record nobody else
+// queues beside is written at once, as before.
 // Owned by the server's log sink. No lock: the queue is a list pushed with compare-and-swap and taken
 // whole by the holder of the role, which is one atomic flag; m_buffer belongs to the holder.
 #pragma once
