@@ -80,6 +80,12 @@ constexpr int kApplyWaitMs = 20;
 constexpr size_t kSparesPerShard = 64;
 // Changes pushed and not yet applied from which every reporting thread waits to apply them.
 constexpr size_t kMostPendingChanges = 8192;
+// The most changes a reporting thread applies in one hold of the list's lock. Among thousands of runnable
+// connection threads a holder that the scheduler takes off the processor waits a long turn (a fifth of a
+// second at two thousand) before it runs again, and nobody can apply meanwhile: the longer the holds, the
+// likelier that is, and a backlog applied whole made the next hold longer still, until the server only
+// went on in bursts. Bounded holds keep it to the odd, short hold.
+constexpr size_t kChangesPerApply = 256;
 
 } // namespace
 
@@ -144,12 +150,13 @@ TransferRecord& GuiTransferStatusAggregator::FindOrAdd(Shard& shard, TransferKey
     return record;
 }
 
-void GuiTransferStatusAggregator::ApplyChanges() {
+void GuiTransferStatusAggregator::TakeChanges() {
     Change* change = m_changes.exchange(nullptr, std::memory_order_acquire);
-    // The list holds the most recent first; apply the oldest first. A record that came and went within
-    // the changes taken here was never seen by anyone: it only goes back to its shard's spares.
+    // The list holds the most recent first; they are applied oldest first, after those taken before. A
+    // record that came and went within the changes taken so far was never seen by anyone: it only goes
+    // back to its shard's spares.
     Change* ordered = nullptr;
-    size_t taken = 0;
+    Change* last = change;
     while (change != nullptr) {
         Change* next = change->next;
         if (change == &change->node->removed) {
@@ -158,13 +165,29 @@ void GuiTransferStatusAggregator::ApplyChanges() {
         change->next = ordered;
         ordered = change;
         change = next;
-        ++taken;
     }
-    m_pendingChanges.fetch_sub(taken, std::memory_order_relaxed);
-    while (ordered != nullptr) {
-        Change* next = ordered->next;
-        Node* node = ordered->node;
-        if (ordered == &node->added) {
+    if (ordered == nullptr) {
+        return;
+    }
+    if (m_takenTail != nullptr) {
+        m_takenTail->next = ordered;
+    } else {
+        m_taken = ordered;
+    }
+    m_takenTail = last;
+}
+
+void GuiTransferStatusAggregator::ApplyChanges(size_t most) {
+    TakeChanges();
+    size_t applied = 0;
+    while (m_taken != nullptr && applied < most) {
+        Change* change = m_taken;
+        m_taken = change->next; // read first: a recycled node may be reused (and pushed) at once
+        if (m_taken == nullptr) {
+            m_takenTail = nullptr;
+        }
+        Node* node = change->node;
+        if (change == &node->added) {
             if (!node->goneAgain) {
                 AddLive(node);
             }
@@ -173,8 +196,9 @@ void GuiTransferStatusAggregator::ApplyChanges() {
         } else {
             Recycle(node);
         }
-        ordered = next;
+        ++applied;
     }
+    m_pendingChanges.fetch_sub(applied, std::memory_order_relaxed);
     m_applied.fetch_add(1);
     if (m_applyWaiters.load() > 0) {
         FutexWakeAll(m_applied);
@@ -188,9 +212,9 @@ void GuiTransferStatusAggregator::ApplyChangesNowAndThen() {
         WaitForApply();
     } else if (pushed % kChangesBetweenWaits == 0) {
         ScopedLock lock(m_lock);
-        ApplyChanges();
+        ApplyChanges(kChangesPerApply);
     } else if (pushed % kChangesBetweenApplies == 0 && m_lock.TryLock()) {
-        ApplyChanges();
+        ApplyChanges(kChangesPerApply);
         m_lock.Unlock();
     }
 }
@@ -206,7 +230,7 @@ void GuiTransferStatusAggregator::WaitForApply() {
     while (m_pendingChanges.load(std::memory_order_relaxed) >= kMostPendingChanges) {
         const int applied = m_applied.load();
         if (m_lock.TryLockSpinning()) {
-            ApplyChanges();
+            ApplyChanges(); // all of them: the waiters are woken once, not for every part
             m_lock.Unlock();
             break;
         }

@@ -131,8 +131,11 @@ private:
     // An id for a new record once the ids have wrapped; takes m_lock, so no shard lock may be held.
     int TakeIdAfterWrap(uint64_t n);
     void PushChange(Change& change);
-    // Applies the membership changes pushed so far to m_live, in the order they were pushed; under m_lock.
-    void ApplyChanges();
+    // Moves the membership changes pushed so far behind those taken before, oldest first; under m_lock.
+    void TakeChanges();
+    // Applies the membership changes pushed so far to m_live, in the order they were pushed, or only the
+    // `most` oldest of them; under m_lock.
+    void ApplyChanges(size_t most = std::numeric_limits<size_t>::max());
     // Applies the changes when this thread has pushed several since it last looked, so that a server
     // nobody watches does not collect them without end: mostly only when m_lock is free, now and then
     // waiting for it, and past kMostPendingChanges waiting until they are applied, so that the changes
@@ -158,7 +161,7 @@ private:
     Clock& m_clock;
     Shard m_shards[kShardCount];
     std::atomic<Change*> m_changes{nullptr}; // most recent first
-    std::atomic<size_t> m_pendingChanges{0}; // pushed and not yet taken off m_changes
+    std::atomic<size_t> m_pendingChanges{0}; // pushed and not yet applied
     std::atomic<int> m_applied{0};           // counts the applies, for the threads that wait for one
     std::atomic<int> m_applyWaiters{0};
     // Ids handed out so far; the next id is the following one (see FollowingId).
@@ -166,7 +169,9 @@ private:
 
     // Guards the shared list and everything below up to the atomics. Taken before any shard lock.
     mutable CriticalSection m_lock;
-    std::vector<Node*> m_live; // dense; removal moves the last into the gap
+    Change* m_taken = nullptr;     // changes taken off m_changes and not yet applied, oldest first
+    Change* m_takenTail = nullptr; // the last of them
+    std::vector<Node*> m_live;     // dense; removal moves the last into the gap
     std::vector<TransferRecord> m_snapshot;
     std::vector<int> m_addedIds;           // in order of addition; may hold ids since removed
     std::unordered_set<int> m_unannounced; // ids added and still live, not yet dispatched

@@ -12,8 +12,10 @@ namespace Vuxo {
 namespace {
 
 // Queued bytes from which a thread that queues waits a moment for the writer: a stalled disk must not let
-// the queue grow without end.
-constexpr size_t kMostQueuedBytes = size_t{4} << 20;
+// the queue grow without end. A writer that the scheduler keeps off the processor for a turn of two
+// thousand runnable connection threads (a fifth of a second) sees several megabytes queued meanwhile; at
+// a bound that low every connection waited for it, and the waits held the next writer up in turn.
+constexpr size_t kMostQueuedBytes = size_t{32} << 20;
 constexpr int kFullWaitMs = 10;
 // How long a writer under load lets records gather: at a hundred thousand records a second, a few hundred
 // leave in one write.

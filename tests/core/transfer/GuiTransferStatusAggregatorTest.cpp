@@ -174,6 +174,34 @@ TEST_F(AggregatorTest, DispatchAnnouncesMostRecentFirstAndSkipsTransfersThatCame
     EXPECT_TRUE(handler.events.empty());
 }
 
+TEST_F(AggregatorTest, ABacklogAppliedInPartsKeepsArrivalsBeforeTheirDepartures) {
+    // A thousand arrivals wait; the departures of the first half each apply a part of the backlog now and
+    // then, so arrivals, departures and parts interleave.
+    static char keys[1000];
+    for (char& key : keys) {
+        aggregator.SetRequest(&key, "/x");
+    }
+    for (int n = 0; n < 500; ++n) {
+        aggregator.Unregister(&keys[n]);
+    }
+    std::vector<int> ids;
+    for (const TransferRecord& record : aggregator.TakeSnapshot()) {
+        EXPECT_GE(static_cast<const char*>(record.key), &keys[500]);
+        ids.push_back(record.id);
+    }
+    std::sort(ids.begin(), ids.end());
+    std::vector<int> expected(500);
+    for (int n = 0; n < 500; ++n) {
+        expected[n] = 501 + n;
+    }
+    EXPECT_EQ(ids, expected);
+    RecordingHandler handler;
+    aggregator.DispatchEvents(handler);
+    ASSERT_EQ(handler.events.size(), 500u); // the live half, announced once; the rest never was
+    EXPECT_EQ(handler.events.front(), "+1000");
+    EXPECT_EQ(handler.events.back(), "+501");
+}
+
 TEST_F(AggregatorTest, RemovalsKeepEveryOtherRecordFindableById) {
     RecordingHandler handler;
     for (int n = 0; n < 3; ++n) {
