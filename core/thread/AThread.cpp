@@ -1,6 +1,7 @@
 #include "core/thread/AThread.h"
 
 #include "core/platform/crash/SignalStack.h"
+#include "core/platform/sync/ThreadScheduling.h"
 
 AThread::~AThread() {
     Stop();
@@ -46,6 +47,9 @@ void* AThread::Enter(void* self) {
 void AThread::Main() {
     // A stack overflow on this thread can still be reported: the handler runs on a stack of its own.
     const Vuxo::Crash::SignalStack signalStack;
+    if (m_batch) {
+        Vuxo::ScheduleCallingThreadAsBatch(); // refused: the thread runs as any other, which is no fault
+    }
     m_runningId.store(std::this_thread::get_id());
     Run();
     // Cleared before the thread ends, so a later thread that reuses this id is never taken for this one.

@@ -1,5 +1,5 @@
 // Base class of every worker thread: a thread running Run() plus a stop event. A subclass may ask for a
-// stack size of its own (the system's default otherwise), which std::thread cannot give.
+// stack size of its own (the system's default otherwise) and batch scheduling, which std::thread cannot give.
 // The owner calls Start() and, to end the thread, Stop(): it sets the stop event, calls Interrupt() so the
 // subclass can wake a blocking call (shut down its socket, wake a sleep), then joins. Threads are never
 // killed and never delete themselves. A subclass whose Run() uses its own members must call Stop() in its
@@ -46,6 +46,10 @@ public:
 protected:
     // The stack size of threads started afterwards; 0 (the default) leaves it to the system.
     void SetStackSize(size_t bytes) { m_stackSize = bytes; }
+    // Threads started afterwards run as batch threads: woken, they wait for the running thread's turn to
+    // end instead of taking the processor from it (see ThreadScheduling.h). Where the system refuses, they
+    // run as any other.
+    void SetBatchScheduling(bool batch) { m_batch = batch; }
 
     // Called by Stop() on the stopping thread after the stop event is set, while Run() may still block
     // (or may just have returned).
@@ -61,6 +65,7 @@ private:
     pthread_t m_thread{};
     bool m_joinable = false;
     size_t m_stackSize = 0;
+    bool m_batch = false;
     std::atomic<bool> m_running{false};
     std::atomic<std::thread::id> m_runningId{}; // id of the thread while it is inside Main()
     Vuxo::StopEvent m_stopEvent;

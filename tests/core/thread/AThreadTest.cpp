@@ -1,5 +1,7 @@
 #include "core/thread/AThread.h"
 
+#include "core/platform/sync/ThreadScheduling.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -37,6 +39,7 @@ class BodyThread : public AThread {
 public:
     explicit BodyThread(std::function<void(BodyThread&)> body) : m_body(std::move(body)) {}
     ~BodyThread() override { Stop(); }
+    using AThread::SetBatchScheduling;
     using AThread::SetStackSize;
     int Run() override {
         m_body(*this);
@@ -171,6 +174,20 @@ TEST(AThread, RunsOnAStackOfTheAskedSize) {
     thread.SetStackSize(1); // below the system's least
     EXPECT_FALSE(thread.Start());
     EXPECT_FALSE(thread.IsRunning());
+}
+
+TEST(AThread, RunsAsABatchThreadOnlyWhenAsked) {
+    bool batch = true;
+    BodyThread thread([&](BodyThread&) { batch = Vuxo::IsCallingThreadBatch(); });
+    ASSERT_TRUE(thread.Start());
+    thread.Stop();
+    EXPECT_FALSE(batch);
+
+    thread.SetBatchScheduling(true);
+    ASSERT_TRUE(thread.Start());
+    thread.Stop();
+    EXPECT_TRUE(batch);
+    EXPECT_FALSE(Vuxo::IsCallingThreadBatch()); // the starting thread keeps its own policy
 }
 
 } // namespace
