@@ -167,6 +167,9 @@ private:
     void BeginLine(size_t length);
     void SendAll(const char* data, size_t length);
     size_t ReceiveBody(char* buffer, size_t capacity) override;
+    size_t ReceiveBodyWhole(char* buffer, size_t capacity) override;
+    // Reports body bytes received; their count.
+    size_t ReportBody(int received);
 
     TCPSocket& m_socket;
     TransferStatusReporter m_reporter;

@@ -359,7 +359,7 @@ int MultipartReader::ReceiveIntoCaller(MultipartSource& source, char* buffer, si
         if (wanted == 0) {
             break;
         }
-        size_t got = std::min(source.ReceiveBody(buffer + filled, wanted), wanted);
+        size_t got = std::min(source.ReceiveBodyWhole(buffer + filled, wanted), wanted);
         if (got == 0) {
             m_expected = m_received; // a source that gives nothing has no more body
             break;

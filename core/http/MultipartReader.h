@@ -20,6 +20,9 @@ public:
     virtual ~MultipartSource() = default;
     // Receives at least 1 and at most `capacity` body bytes; throws when the connection fails or closes.
     virtual size_t ReceiveBody(char* buffer, size_t capacity) = 0;
+    // The same for a caller that wants all `capacity` bytes (never more than the body has left): the
+    // source may wait until they are all here. By default one ReceiveBody.
+    virtual size_t ReceiveBodyWhole(char* buffer, size_t capacity) { return ReceiveBody(buffer, capacity); }
 };
 
 class MultipartReader {

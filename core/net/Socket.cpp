@@ -172,10 +172,20 @@ int TCPSocket::Send(const void* data, size_t length) {
 }
 
 int TCPSocket::Receive(void* buffer, size_t capacity) {
+    return ReceiveChecked(buffer, capacity, false);
+}
+
+int TCPSocket::ReceiveWaitingForAll(void* buffer, size_t capacity) {
+    return ReceiveChecked(buffer, capacity, true);
+}
+
+int TCPSocket::ReceiveChecked(void* buffer, size_t capacity, bool waitForAll) {
     if (capacity == 0) {
         return 0;
     }
-    long n = Net::Receive(m_handle, buffer, capacity < kMaxTransfer ? capacity : kMaxTransfer, 0);
+    capacity = capacity < kMaxTransfer ? capacity : kMaxTransfer;
+    long n = waitForAll ? Net::ReceiveWaitingForAll(m_handle, buffer, capacity)
+                        : Net::Receive(m_handle, buffer, capacity, 0);
     if (n == 0) {
         throw socket_exception("Connection closed");
     }

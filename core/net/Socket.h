@@ -73,6 +73,10 @@ public:
     // One receive; the count received. Throws socket_exception "Connection closed" at the end of the
     // stream, and the error text (e.g. "Connection timed out") on failure.
     int Receive(void* buffer, size_t capacity);
+    // The same, waiting for all `capacity` bytes unless the stream ends or the receive time-out passes with
+    // some of them here (see Net::ReceiveWaitingForAll). Only for bytes the peer sends without waiting for
+    // an answer, such as the rest of a body whose length it announced.
+    int ReceiveWaitingForAll(void* buffer, size_t capacity);
     // Sends up to `count` bytes of a file from `offset` (advanced by what was sent); the count sent, 0 at the
     // end of the file. Throws socket_exception on failure.
     size_t SendFile(int fileDescriptor, int64_t& offset, size_t count);
@@ -100,6 +104,7 @@ protected:
 
 private:
     [[noreturn]] void ThrowLastError() const;
+    int ReceiveChecked(void* buffer, size_t capacity, bool waitForAll);
     // Resolves "host[:port]" as Connect takes it.
     static bool ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
                                 uint16_t& port);

@@ -297,6 +297,10 @@ long Receive(Handle handle, void* buffer, size_t capacity, int flags) {
     }
 }
 
+long ReceiveWaitingForAll(Handle handle, void* buffer, size_t capacity) {
+    return Receive(handle, buffer, capacity, MSG_WAITALL);
+}
+
 long Peek(Handle handle, void* buffer, size_t capacity) {
     return Receive(handle, buffer, capacity, MSG_PEEK | MSG_DONTWAIT);
 }

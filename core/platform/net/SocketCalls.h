@@ -78,6 +78,9 @@ bool ConnectWithin(Handle handle, uint32_t address, uint16_t port, int timeoutMs
 // One send / recv; EINTR is retried. -1 on failure (LastError tells why).
 long Send(Handle handle, const void* data, size_t length, int flags);
 long Receive(Handle handle, void* buffer, size_t capacity, int flags);
+// A recv that waits until all `capacity` bytes are here, unless the stream ends, the receive fails or its
+// time-out passes with some of them here (those are given).
+long ReceiveWaitingForAll(Handle handle, void* buffer, size_t capacity);
 // What has arrived, left in place to be received; never waits. -1 when nothing has (or on failure).
 long Peek(Handle handle, void* buffer, size_t capacity);
 

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <vector>
 
 namespace Vuxo {
@@ -118,6 +120,32 @@ TEST(TCPSocket, ReceiveFailuresCarryTheirTexts) {
             EXPECT_STREQ(e.what(), closeFirst ? "Connection closed" : "Connection timed out");
         }
     }
+}
+
+// A receive that waits for all it asks gathers what the peer sends in pieces, and gives what came when
+// the time-out passes or the stream ends first.
+TEST(TCPSocket, ReceiveWaitingForAllGathersPiecesUntilTheTimeOutOrTheEnd) {
+    Listener listener;
+    Connection c(listener);
+    std::thread sender([&c] {
+        for (int i = 0; i < 3; ++i) {
+            c.client.Send("abcd", 4);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    char buffer[16] = {};
+    EXPECT_EQ(c.accepted.ReceiveWaitingForAll(buffer, 12), 12);
+    sender.join();
+    EXPECT_EQ(std::string(buffer, 12), "abcdabcdabcd");
+
+    ASSERT_TRUE(c.accepted.SetTimeouts(50, 50));
+    c.client.Send("xy", 2);
+    EXPECT_EQ(c.accepted.ReceiveWaitingForAll(buffer, 8), 2);
+    c.client.Send("z", 1);
+    c.client.Close();
+    EXPECT_EQ(c.accepted.ReceiveWaitingForAll(buffer, 8), 1);
+    EXPECT_EQ(buffer[0], 'z');
+    EXPECT_THROW(c.accepted.ReceiveWaitingForAll(buffer, 8), socket_exception);
 }
 
 TEST(TCPSocket, SendToResetPeerThrowsAndTheProcessLives) {
