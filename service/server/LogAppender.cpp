@@ -21,6 +21,11 @@ constexpr int kFullWaitMs = 10;
 // leave in one write.
 constexpr auto kGatherTime = std::chrono::milliseconds(1);
 
+// The most of one file's records gathered for one write. A backlog of tens of megabytes gathered whole
+// took as much again for its buffer, and the allocator kept it: under two thousand connections the
+// program's peak RSS went from 209-231 MB to 153-186 MB with this bound, and the rate rose with it.
+constexpr size_t kMostGatheredBytes = size_t{1} << 20;
+
 // A thread's records above this size do not keep their storage in its node.
 constexpr size_t kKeptRecordBytes = 4096;
 
@@ -141,6 +146,10 @@ size_t LogAppender::WriteQueued() {
         const std::shared_ptr<FileDescriptor> file = oldest->file;
         m_buffer.clear();
         while (oldest != nullptr && oldest->file == file) {
+            if (!m_buffer.empty() && m_buffer.size() + oldest->bytes.size() > kMostGatheredBytes) {
+                Write(file, m_buffer);
+                m_buffer.clear();
+            }
             m_buffer.append(oldest->bytes);
             bytes += oldest->bytes.size();
             ++records;
