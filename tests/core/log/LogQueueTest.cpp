@@ -158,10 +158,14 @@ TEST(LogQueue, ManyLapsUnderConcurrentPushAndPopKeepOrderAndCapacity) {
     constexpr int kThreads = 8;
     constexpr int kPerThread = 5000;
     std::atomic<int> pushersLeft{kThreads};
+    std::atomic<bool> taken{false}; // the second halves wait for a first take, so the ring laps at least once
     std::vector<std::thread> pushers;
     for (int t = 0; t < kThreads; ++t) {
         pushers.emplace_back([&, t] {
             for (int i = 0; i < kPerThread; ++i) {
+                while (i == kPerThread / 2 && !taken.load()) {
+                    std::this_thread::yield();
+                }
                 queue.Push(t, std::u16string{static_cast<char16_t>(i), static_cast<char16_t>(i ^ 0x5555)});
             }
             --pushersLeft;
@@ -182,6 +186,7 @@ TEST(LogQueue, ManyLapsUnderConcurrentPushAndPopKeepOrderAndCapacity) {
             last[entry.level] = i;
         }
         total += batch.size();
+        taken = taken.load() || !batch.empty();
         finished = finished && batch.empty();
     }
     for (auto& pusher : pushers) {
