@@ -6,6 +6,7 @@
 #include "service/mounts/Split.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace Vuxo {
 
@@ -72,7 +73,7 @@ void AccountStore::Load() {
         users = m_config.users;
         authorities = m_config.authorities;
     }
-    ScopedLock lock(m_lock);
+    std::lock_guard lock(m_lock);
     m_accounts.clear();
     for (const std::string& element : users) {
         std::vector<std::string> pieces;
@@ -119,7 +120,7 @@ void AccountStore::RebuildLists() {
     std::vector<std::string> users;
     std::vector<std::string> authorities;
     {
-        ScopedLock lock(m_lock);
+        std::shared_lock lock(m_lock);
         std::vector<std::string> shareNames;
         m_mounts.ListMountNames(shareNames);
         std::vector<ShareIdentity> shares;
@@ -148,7 +149,7 @@ void AccountStore::RebuildLists() {
 }
 
 bool AccountStore::GetPassword(const std::string& name, std::string& password) const {
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     const auto found = m_accounts.find(name);
     if (found == m_accounts.end()) {
         return false;
@@ -159,7 +160,7 @@ bool AccountStore::GetPassword(const std::string& name, std::string& password) c
 
 bool AccountStore::ChangePassword(const std::string& name, const std::string& password) {
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         const auto found = m_accounts.find(name);
         if (found == m_accounts.end()) {
             return false;
@@ -175,7 +176,7 @@ bool AccountStore::AddUser(const std::string& name, const std::string& password)
         return false;
     }
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         if (!m_accounts.emplace(name, UserAccount{password, SequenceId()}).second) {
             return false;
         }
@@ -186,7 +187,7 @@ bool AccountStore::AddUser(const std::string& name, const std::string& password)
 
 bool AccountStore::RemoveUser(const std::string& name) {
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         const auto found = m_accounts.find(name);
         if (found == m_accounts.end()) {
             return false;
@@ -225,7 +226,7 @@ bool AccountStore::SetAccounts(const std::vector<std::pair<std::string, std::str
     }
     bool changed = false;
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         if (wanted.count(kAnonymousLoginId) == 0) {
             wanted.emplace(kAnonymousLoginId, m_accounts[kAnonymousLoginId].password);
         }
@@ -256,7 +257,7 @@ bool AccountStore::SetAccounts(const std::vector<std::pair<std::string, std::str
 }
 
 void AccountStore::ListUserNames(std::vector<std::string>& names) const {
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     names.clear();
     names.reserve(m_accounts.size());
     for (const auto& entry : m_accounts) {
@@ -277,7 +278,7 @@ bool AccountStore::FindAccessKey(const std::string& account, const std::string& 
 
 bool AccountStore::GetAuthority(const std::string& account, const std::string& share,
                                 AuthoritySet& rights) const {
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     AccessKey key;
     bool isDirectory = false;
     if (!FindAccessKey(account, share, key, isDirectory)) {
@@ -298,7 +299,7 @@ std::vector<bool> AccountStore::SetAuthorities(const std::vector<AuthorityChange
     std::vector<bool> stored;
     stored.reserve(changes.size());
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         for (const AuthorityChange& change : changes) {
             AccessKey key;
             bool isDirectory = false;
@@ -319,7 +320,7 @@ bool AccountStore::CheckPassword(const std::string& name, const std::string& pas
     if (name.empty()) {
         return false;
     }
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     const auto found = m_accounts.find(name);
     return found != m_accounts.end() && found->second.password == password;
 }

@@ -11,7 +11,8 @@
 // after every change of an account, a password or a right, and (through the mount manager's change listener)
 // after every change of the shares, before the configuration is saved. So any save writes current data.
 //
-// Locking: one re-entrant CriticalSection guards both tables. Lock order: this store, then the mount
+// Locking: one reader-writer lock guards both tables, so that the requests, which only read them, never
+// wait for each other. Lock order: this store, then the mount
 // manager. It is never held while the configuration lists are written or the file saved (a save holds the
 // list lock during its disk write), so requests never wait for the disk. A second lock only keeps the
 // writers of `users` and `authorities` in order.
@@ -25,6 +26,7 @@
 
 #include <cstdint>
 #include <map>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -114,7 +116,7 @@ private:
     MountManager& m_mounts;
     QuilloConfig& m_config;
     CriticalSection m_storeLock; // taken before m_lock, never after it
-    mutable CriticalSection m_lock;
+    mutable std::shared_mutex m_lock;
     std::map<std::string, UserAccount> m_accounts;
     std::map<AccessKey, AuthoritySet> m_accessList;
 };

@@ -8,6 +8,8 @@
 #include "service/mounts/LocalPathCheck.h"
 
 #include <filesystem>
+#include <mutex>
+#include <shared_mutex>
 #include <system_error>
 #include <utility>
 
@@ -107,7 +109,7 @@ bool MountManager::LoadMounts() {
         }
         loaded.emplace(std::move(name), std::move(mount)); // the first of two equal names stays
     }
-    ScopedLock lock(m_lock);
+    std::lock_guard lock(m_lock);
     m_mounts = std::move(loaded);
     return allGood;
 }
@@ -116,7 +118,7 @@ void MountManager::StoreMounts() {
     ScopedLock storeLock(m_storeLock);
     std::vector<std::string> items;
     {
-        ScopedLock lock(m_lock);
+        std::shared_lock lock(m_lock);
         items.reserve(m_mounts.size());
         for (const auto& [name, mount] : m_mounts) {
             items.push_back(FormatMountEntry(name, mount));
@@ -134,7 +136,7 @@ void MountManager::CommitChange() {
     StoreMounts();
     std::function<void()> listener;
     {
-        ScopedLock lock(m_lock);
+        std::shared_lock lock(m_lock);
         listener = m_listener;
     }
     if (listener) {
@@ -146,7 +148,7 @@ void MountManager::CommitChange() {
 bool MountManager::Locate(const std::string& mountName, const std::string& rest, std::string& root,
                           bool& isDirectory) const {
     {
-        ScopedLock lock(m_lock);
+        std::shared_lock lock(m_lock);
         const auto found = m_mounts.find(mountName);
         if (found == m_mounts.end()) {
             return false;
@@ -226,7 +228,7 @@ FileDescriptor MountManager::OpenFolder(std::string_view requestPath) const {
 }
 
 bool MountManager::GetMount(const std::string& name, Mount& mount) const {
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     const auto found = m_mounts.find(name);
     if (found == m_mounts.end()) {
         return false;
@@ -236,7 +238,7 @@ bool MountManager::GetMount(const std::string& name, Mount& mount) const {
 }
 
 bool MountManager::GetMountIdentity(const std::string& name, uint32_t& id, bool& isDirectory) const {
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     const auto found = m_mounts.find(name);
     if (found == m_mounts.end()) {
         return false;
@@ -247,7 +249,7 @@ bool MountManager::GetMountIdentity(const std::string& name, uint32_t& id, bool&
 }
 
 void MountManager::ListMountNames(std::vector<std::string>& names) const {
-    ScopedLock lock(m_lock);
+    std::shared_lock lock(m_lock);
     names.reserve(names.size() + m_mounts.size());
     for (const auto& entry : m_mounts) {
         names.push_back(entry.first);
@@ -270,7 +272,7 @@ std::string MountManager::AddMount(const std::string& localPath) {
     mount.localPath = normalPath;
     mount.isDirectory = info.kind == PathKind::Directory;
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         if (m_mounts.count(name) != 0) {
             Trace(LOG_WARNING, Tr("공유 추가 실패(같은 이름의 공유 항목이 있음) : %s"), normalPath.c_str());
             return {};
@@ -284,7 +286,7 @@ std::string MountManager::AddMount(const std::string& localPath) {
 
 bool MountManager::RemoveMount(const std::string& name) {
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         if (m_mounts.erase(name) == 0) {
             return false;
         }
@@ -297,7 +299,7 @@ bool MountManager::RemoveMount(const std::string& name) {
 bool MountManager::RenameMount(const std::string& oldName, const std::string& newName) {
     bool renamed = false;
     if (IsValidMountName(newName)) {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         auto found = m_mounts.find(oldName);
         if (found != m_mounts.end() && m_mounts.count(newName) == 0) {
             auto node = m_mounts.extract(found);
@@ -317,7 +319,7 @@ bool MountManager::RenameMount(const std::string& oldName, const std::string& ne
 
 bool MountManager::SetMount(const std::string& name, const Mount& mount) {
     {
-        ScopedLock lock(m_lock);
+        std::lock_guard lock(m_lock);
         auto found = m_mounts.find(name);
         if (found == m_mounts.end()) {
             return false;
@@ -330,7 +332,7 @@ bool MountManager::SetMount(const std::string& name, const Mount& mount) {
 }
 
 void MountManager::SetChangeListener(std::function<void()> listener) {
-    ScopedLock lock(m_lock);
+    std::lock_guard lock(m_lock);
     m_listener = std::move(listener);
 }
 

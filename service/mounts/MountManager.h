@@ -4,7 +4,9 @@
 // renames and lists shares. Every change is written into the configuration list `mounts` and the
 // configuration is saved at once.
 //
-// Locking: one re-entrant CriticalSection guards the map. It is never held during file-system work, during
+// Locking: one reader-writer lock guards the map; every request reads it, so readers never wait for each
+// other (thousands of connection threads queued on one exclusive lock behind a holder the scheduler had
+// set aside, and answered seconds late). It is never held during file-system work, during
 // the change listener, while the configuration list is written or while the file is saved (a save holds
 // the list lock during its disk write), so requests never wait for the disk. A second lock only keeps the
 // writers of `mounts` in order. Lock order: account store, then this manager (the manager never calls the
@@ -31,6 +33,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -122,7 +125,7 @@ private:
 
     QuilloConfig& m_config;
     CriticalSection m_storeLock; // taken before m_lock, never after it
-    mutable CriticalSection m_lock;
+    mutable std::shared_mutex m_lock;
     MountMap m_mounts;
     std::function<void()> m_listener;
 };
