@@ -35,7 +35,7 @@ GuiTransferStatusAggregator::~GuiTransferStatusAggregator() {
         delete node;
     }
     for (Shard& shard : m_shards) {
-        for (Node* node : shard.spare) {
+        while (Node* node = TakeSpare(shard)) {
             delete node;
         }
     }
@@ -130,12 +130,9 @@ TransferRecord& GuiTransferStatusAggregator::FindOrAdd(Shard& shard, TransferKey
         }
     }
     // A node of this shard's spares keeps the storage of its strings and samples.
-    Node* node;
-    if (shard.spare.empty()) {
+    Node* node = TakeSpare(shard);
+    if (node == nullptr) {
         node = new Node;
-    } else {
-        node = shard.spare.back();
-        shard.spare.pop_back();
     }
     TransferRecord& record = node->record;
     record.key = key;
@@ -274,12 +271,37 @@ void GuiTransferStatusAggregator::Recycle(Node* node) {
     node->record.Reset();
     node->live = false;
     node->goneAgain = false;
-    ScopedLock lock(shard.lock);
-    if (shard.spare.size() < kSparesPerShard) {
-        shard.spare.push_back(node);
-    } else {
+    if (shard.returnedCount.fetch_add(1, std::memory_order_relaxed) >= kSparesPerShard) {
+        shard.returnedCount.fetch_sub(1, std::memory_order_relaxed);
         delete node;
+        return;
     }
+    node->nextReturned = shard.returned.load(std::memory_order_relaxed);
+    while (!shard.returned.compare_exchange_weak(node->nextReturned, node, std::memory_order_release,
+                                                 std::memory_order_relaxed)) {
+    }
+}
+
+GuiTransferStatusAggregator::Node* GuiTransferStatusAggregator::TakeSpare(Shard& shard) {
+    if (shard.spare.empty()) {
+        // Only the whole stack is ever taken, so a node pushed meanwhile cannot be taken twice.
+        for (Node* node = shard.returned.exchange(nullptr, std::memory_order_acquire); node != nullptr;) {
+            Node* next = node->nextReturned;
+            shard.returnedCount.fetch_sub(1, std::memory_order_relaxed);
+            if (shard.spare.size() < kSparesPerShard) {
+                shard.spare.push_back(node);
+            } else {
+                delete node;
+            }
+            node = next;
+        }
+    }
+    if (shard.spare.empty()) {
+        return nullptr;
+    }
+    Node* node = shard.spare.back();
+    shard.spare.pop_back();
+    return node;
 }
 
 TransferRecord* GuiTransferStatusAggregator::FindById(int id) {

@@ -109,9 +109,10 @@ private:
     };
     struct Node {
         TransferRecord record;
-        size_t index = 0;       // in m_live, while live
-        bool live = false;      // in m_live
-        bool goneAgain = false; // its removal is among the changes being applied
+        size_t index = 0;             // in m_live, while live
+        bool live = false;            // in m_live
+        bool goneAgain = false;       // its removal is among the changes being applied
+        Node* nextReturned = nullptr; // in its shard's returned nodes
         Change added;
         Change removed;
     };
@@ -122,6 +123,11 @@ private:
         CriticalSection lock;
         std::unordered_map<TransferKey, Node*> nodes;
         std::vector<Node*> spare; // removed nodes, reset, for the next records of this shard
+        // Removed nodes handed back without the shard lock, by whoever applied their removal: the
+        // applier holds the aggregator's lock, and waiting there for a shard lock behind a holder the
+        // scheduler had set aside stopped every connection. Taken into `spare` under the shard lock.
+        std::atomic<Node*> returned{nullptr};
+        std::atomic<size_t> returnedCount{0};
     };
 
     static size_t ShardIndexOf(TransferKey key);
@@ -145,8 +151,10 @@ private:
     void WaitForApply();
     void AddLive(Node* node);
     void RemoveLive(Node* node);
-    // Resets a node nobody reaches any more and keeps it for its shard's next record.
+    // Resets a node nobody reaches any more and keeps it for its shard's next record; takes no lock.
     void Recycle(Node* node);
+    // A spare node of the shard, or null; under the shard lock.
+    static Node* TakeSpare(Shard& shard);
     TransferRecord* FindById(int id); // under m_lock, after ApplyChanges
     // Decides whether a notification is due; the caller posts it after unlocking. `nowMs` is the clock
     // when the caller has read it already (kUnset: read here if needed).
