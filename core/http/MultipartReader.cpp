@@ -1,14 +1,11 @@
 #include "core/http/MultipartReader.h"
 
+#include "core/http/DelimiterSearch.h"
 #include "core/text/StringHelpers.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace Vuxo {
 
@@ -60,53 +57,6 @@ private:
     std::string_view m_text;
     size_t m_pos = 0;
 };
-
-#if defined(__SSE2__)
-// Bit k set: the 16 bytes at `at` hold the delimiter's first byte at k and its last byte d - 1 later.
-inline __m128i EndsMatch(const char* at, size_t d, __m128i first, __m128i last) {
-    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + d - 1));
-    return _mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, last));
-}
-
-inline uint64_t MaskOf(__m128i match) {
-    return static_cast<unsigned>(_mm_movemask_epi8(match));
-}
-#endif
-
-// The first place `delimiter` (at least 2 bytes) starts at in data[0, size), null when it does not.
-// Upload bodies are searched whole, so this runs near memory speed: 64 starts at a time are tested on
-// the delimiter's first and last byte together, and only the rare start that has both is compared whole.
-const char* FindDelimiter(const char* data, size_t size, const std::string& delimiter) {
-    const size_t d = delimiter.size();
-    if (size < d) {
-        return nullptr;
-    }
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i first = _mm_set1_epi8(delimiter.front());
-    const __m128i last = _mm_set1_epi8(delimiter.back());
-    const size_t starts = size - d + 1;
-    for (; i + 64 <= starts; i += 64) {
-        const char* at = data + i;
-        const __m128i m0 = EndsMatch(at, d, first, last);
-        const __m128i m1 = EndsMatch(at + 16, d, first, last);
-        const __m128i m2 = EndsMatch(at + 32, d, first, last);
-        const __m128i m3 = EndsMatch(at + 48, d, first, last);
-        if (MaskOf(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) == 0) {
-            continue;
-        }
-        uint64_t mask = MaskOf(m0) | MaskOf(m1) << 16 | MaskOf(m2) << 32 | MaskOf(m3) << 48;
-        for (; mask != 0; mask &= mask - 1) {
-            const char* start = at + __builtin_ctzll(mask);
-            if (std::memcmp(start + 1, delimiter.data() + 1, d - 2) == 0) {
-                return start;
-            }
-        }
-    }
-#endif
-    return static_cast<const char*>(::memmem(data + i, size - i, delimiter.data(), d));
-}
 
 std::string StripFolders(const std::string& name) {
     size_t slash = name.find_last_of("\\/");
