@@ -64,8 +64,8 @@ const char* FindSse2(const char* data, size_t size, std::string_view delimiter) 
 #endif
 
 #if defined(__x86_64__)
-// The same over 32 bytes a step, for processors with AVX2: the search costs about a third less, and on
-// loopback it was a tenth of the receiving thread's time.
+// The same over 32 bytes a step, for processors with AVX2: the search costs about a fifth less, and on
+// loopback it took 8 % of the receiving thread's time.
 __attribute__((target("avx2"))) const char* FindAvx2(const char* data, size_t size,
                                                      std::string_view delimiter) {
     const size_t d = delimiter.size();
