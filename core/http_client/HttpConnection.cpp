@@ -4,6 +4,7 @@
 #include "core/net/SocketError.h"
 #include "core/text/StringHelpers.h"
 #include "core/text/UrlCoding.h"
+#include "core/transfer/Clock.h"
 
 #include <algorithm>
 #include <random>
@@ -35,61 +36,6 @@ bool IsUsableRequestTarget(std::string_view text) {
     });
 }
 
-// A strict decimal Content-Length: digits only, at most 2^63 - 1.
-bool ParseContentLength(std::string_view text, uint64_t& value) {
-    if (text.empty() || text.size() > 19 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return false;
-    }
-    value = 0;
-    for (char c : text) {
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return value <= static_cast<uint64_t>(INT64_MAX);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// A chunk-size line: hexadecimal digits, then optionally blanks and ";" extensions.
-uint64_t ParseChunkSize(std::string_view line) {
-    size_t end = 0;
-    uint64_t size = 0;
-    for (; end < line.size() && HexDigit(line[end]) >= 0; ++end) {
-        if (size > (UINT64_MAX >> 8)) {
-            throw std::runtime_error("Chunk size is too large");
-        }
-        size = size * 16 + static_cast<uint64_t>(HexDigit(line[end]));
-    }
-    std::string_view rest = line.substr(end);
-    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
-        rest.remove_prefix(1);
-    }
-    if (end == 0 || (!rest.empty() && rest.front() != ';')) {
-        throw std::runtime_error("Malformed chunk size");
-    }
-    return size;
-}
-
-// "chunked" as the last transfer coding, in any letter case.
-bool IsChunked(std::string value) {
-    ToLower(value);
-    const size_t comma = value.rfind(',');
-    std::string last = comma == std::string::npos ? value : value.substr(comma + 1);
-    Trim(last, " \t");
-    return last == "chunked";
-}
-
 } // namespace
 
 // ---- HttpFormValue ----
@@ -117,7 +63,7 @@ std::string HttpFormValue::GetFilePath() const {
 
 // ---- BareHttpConnection ----
 
-BareHttpConnection::BareHttpConnection() {
+BareHttpConnection::BareHttpConnection() : m_clock(&SteadyClock::Instance()) {
     SocketStartup();
 }
 
@@ -133,18 +79,43 @@ void BareHttpConnection::Cancel() {
     m_socket.Shutdown();
 }
 
+void BareHttpConnection::SetTimeouts(int silenceMs, int exchangeMs) {
+    m_silenceMs = std::max(silenceMs, 1);
+    m_exchangeMs = std::max(exchangeMs, 1);
+}
+
+int BareHttpConnection::NextWaitMs() {
+    const int64_t left = m_endMs - m_clock->NowMs();
+    if (left <= 0) {
+        throw socket_exception::FromCode(Net::kErrTimedOut);
+    }
+    return static_cast<int>(std::min<int64_t>(left, m_silenceMs));
+}
+
 bool BareHttpConnection::Open(const std::string& hostText) {
+    m_endMs = m_clock->NowMs() + m_exchangeMs;
+    std::string host;
+    uint16_t port = 0;
+    if (m_cancelled || !TCPSocket::ParseHostText(hostText, 80, host, port)) {
+        return false;
+    }
+    int error = 0;
+    const std::optional<uint32_t> address =
+        Net::LookupIPv4(host, m_wake.GetHandle(), std::min(m_silenceMs, m_exchangeMs), error, m_lookup);
+    if (!address) {
+        return false;
+    }
     {
         std::lock_guard<std::mutex> lock(m_cancelLock);
         if (m_cancelled || !m_socket.Create()) {
             return false;
         }
     }
-    if (!m_socket.Connect(hostText, 80, kTimeoutMs, m_wake.GetHandle()) || m_cancelled) {
-        return false;
+    try {
+        return m_socket.Connect(*address, port, NextWaitMs(), m_wake.GetHandle()) && !m_cancelled;
+    } catch (const socket_exception&) {
+        return false; // the lookup took the exchange's whole time
     }
-    m_socket.SetTimeouts(kTimeoutMs, kTimeoutMs);
-    return true;
 }
 
 void BareHttpConnection::ThrowIfCancelledElse(int errorCode) const {
@@ -157,6 +128,8 @@ void BareHttpConnection::ThrowIfCancelledElse(int errorCode) const {
 
 void BareHttpConnection::SendAll(std::string_view bytes) {
     while (!bytes.empty()) {
+        const int wait = NextWaitMs();
+        m_socket.SetTimeouts(wait, wait);
         const long sent = m_socket.SendRaw(bytes.data(), bytes.size(), 0);
         if (sent <= 0 || m_cancelled) {
             ThrowIfCancelledElse(sent == 0 ? Net::kErrShutdown : Net::LastError());
@@ -178,12 +151,19 @@ void BareHttpConnection::SendFileData(PelkFile& file, int64_t size) {
     }
 }
 
-size_t BareHttpConnection::ReceiveSome(char* buffer, size_t capacity) {
+long BareHttpConnection::Receive(char* buffer, size_t capacity) {
+    const int wait = NextWaitMs();
+    m_socket.SetTimeouts(wait, wait);
     const long got = m_socket.ReceiveRaw(buffer, capacity, 0);
-    if (got < 0 || m_cancelled) {
-        ThrowIfCancelledElse(Net::LastError());
+    if (got >= 0 && !m_cancelled) {
+        return got;
     }
-    return static_cast<size_t>(got);
+    const int error = Net::LastError();
+    if (!m_cancelled && error == Net::kErrWouldBlock && wait == m_silenceMs) {
+        return kIdle;
+    }
+    // A wait cut short by the exchange's end is its time-out.
+    ThrowIfCancelledElse(error);
 }
 
 // ---- HttpConnection ----
@@ -346,14 +326,7 @@ int HttpConnection::Execute() {
         if (m_method == kHttpClientPostMultipart) {
             SendMultipart(parts);
         }
-        int status = ReadResponseHead();
-        // Interim answers (100 Continue and the like) come before the real one.
-        while (status >= 100 && status < 200 && status != 101) {
-            m_responseHeaders.clear();
-            status = ReadResponseHead();
-        }
-        ChooseFraming(status);
-        return status;
+        return m_response.ReadHead();
     } catch (const std::exception&) {
         if (IsCancelled()) {
             return -1;
@@ -362,196 +335,12 @@ int HttpConnection::Execute() {
     }
 }
 
-int HttpConnection::ReadResponseHead() {
-    size_t searchFrom = m_receivedFrom;
-    for (;;) {
-        const size_t end = m_received.find("\r\n\r\n", searchFrom);
-        if (end != std::string::npos) {
-            const std::string head = m_received.substr(m_receivedFrom, end - m_receivedFrom);
-            m_receivedFrom = end + 4;
-            return ParseResponseHead(head);
-        }
-        const size_t held = m_received.size() - m_receivedFrom;
-        if (held >= kMaxHeaderBytes) {
-            throw std::runtime_error("Header size is too long");
-        }
-        // A separator split across two receives is still found.
-        searchFrom = std::max(m_receivedFrom, m_received.size() > 3 ? m_received.size() - 3 : 0);
-        const size_t old = m_received.size();
-        m_received.resize(old + kMaxHeaderBytes - held);
-        const size_t got = ReceiveSome(m_received.data() + old, kMaxHeaderBytes - held);
-        m_received.resize(old + got);
-        if (got == 0) {
-            throw socket_exception("Connection closed");
-        }
-    }
-}
-
-int HttpConnection::ParseResponseHead(std::string_view head) {
-    size_t lineEnd = head.find("\r\n");
-    const std::string_view statusLine = head.substr(0, lineEnd);
-    // "HTTP/x.y NNN reason"
-    const size_t blank = statusLine.find(' ');
-    const bool wellFormed = statusLine.substr(0, 5) == "HTTP/" && blank != std::string_view::npos &&
-                            statusLine.size() >= blank + 4 &&
-                            std::all_of(statusLine.begin() + static_cast<long>(blank) + 1,
-                                        statusLine.begin() + static_cast<long>(blank) + 4,
-                                        [](char c) { return c >= '0' && c <= '9'; }) &&
-                            (statusLine.size() == blank + 4 || statusLine[blank + 4] == ' ');
-    if (!wellFormed) {
-        throw std::runtime_error("Malformed status line");
-    }
-    while (lineEnd != std::string_view::npos) {
-        const size_t start = lineEnd + 2;
-        lineEnd = head.find("\r\n", start);
-        const std::string_view line =
-            head.substr(start, lineEnd == std::string_view::npos ? head.npos : lineEnd - start);
-        if (line.find(':') == std::string_view::npos) {
-            throw std::runtime_error("Malformed header line");
-        }
-        const std::string name = GetHeaderName(line, ":");
-        const std::string value = GetHeaderValue(line, ":");
-        const auto [entry, added] = m_responseHeaders.emplace(name, value);
-        // Two different lengths leave the body's end unknown.
-        if (!added && name == "CONTENT-LENGTH" && entry->second != value) {
-            throw std::runtime_error("Conflicting Content-Length");
-        }
-    }
-    return (statusLine[blank + 1] - '0') * 100 + (statusLine[blank + 2] - '0') * 10 +
-           (statusLine[blank + 3] - '0');
-}
-
-void HttpConnection::ChooseFraming(int status) {
-    m_framing = Framing::Close;
-    if (status == 204 || status == 304) {
-        m_framing = Framing::None;
-        return;
-    }
-    const auto coding = m_responseHeaders.find("TRANSFER-ENCODING");
-    if (coding != m_responseHeaders.end() && !coding->second.empty()) {
-        m_framing = IsChunked(coding->second) ? Framing::Chunked : Framing::Close;
-        return;
-    }
-    const auto length = m_responseHeaders.find("CONTENT-LENGTH");
-    if (length != m_responseHeaders.end()) {
-        if (!ParseContentLength(length->second, m_remaining)) {
-            throw std::runtime_error("Malformed Content-Length");
-        }
-        m_framing = Framing::Length;
-        // Bytes past the body (there should be none: the connection closes) are dropped.
-        const size_t held = m_received.size() - m_receivedFrom;
-        if (held > m_remaining) {
-            m_received.resize(m_receivedFrom + static_cast<size_t>(m_remaining));
-        }
-    }
-}
-
-size_t HttpConnection::Take(char* buffer, size_t size) {
-    const size_t held = m_received.size() - m_receivedFrom;
-    if (held == 0) {
-        m_received.clear();
-        m_receivedFrom = 0;
-        return ReceiveSome(buffer, size);
-    }
-    const size_t count = std::min(size, held);
-    std::copy_n(m_received.data() + m_receivedFrom, count, buffer);
-    m_receivedFrom += count;
-    return count;
-}
-
-std::string HttpConnection::ReadLine(size_t limit) {
-    for (;;) {
-        const size_t newline = m_received.find('\n', m_receivedFrom);
-        if (newline != std::string::npos && newline - m_receivedFrom <= limit) {
-            std::string line = m_received.substr(m_receivedFrom, newline - m_receivedFrom);
-            m_receivedFrom = newline + 1;
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            return line;
-        }
-        if (m_received.size() - m_receivedFrom > limit) {
-            throw std::runtime_error("Chunk line is too long");
-        }
-        m_received.erase(0, m_receivedFrom);
-        m_receivedFrom = 0;
-        const size_t held = m_received.size();
-        m_received.resize(held + kMaxChunkLine);
-        const size_t got = ReceiveSome(m_received.data() + held, kMaxChunkLine);
-        m_received.resize(held + got);
-        if (got == 0) {
-            throw socket_exception("Connection closed");
-        }
-    }
-}
-
-unsigned HttpConnection::ReadChunked(char* buffer, unsigned size) {
-    for (;;) {
-        switch (m_chunkState) {
-        case ChunkState::Done:
-            return 0;
-        case ChunkState::Size:
-            m_chunkLeft = ParseChunkSize(ReadLine(kMaxChunkLine));
-            // The last chunk; trailers are left unread, since the connection closes.
-            m_chunkState = m_chunkLeft == 0 ? ChunkState::Done : ChunkState::Data;
-            break;
-        case ChunkState::DataEnd:
-            if (!ReadLine(kMaxChunkLine).empty()) {
-                throw std::runtime_error("Malformed chunk");
-            }
-            m_chunkState = ChunkState::Size;
-            break;
-        case ChunkState::Data: {
-            const size_t got = Take(buffer, static_cast<size_t>(std::min<uint64_t>(size, m_chunkLeft)));
-            if (got == 0) {
-                throw socket_exception("Connection closed");
-            }
-            m_chunkLeft -= got;
-            if (m_chunkLeft == 0) {
-                m_chunkState = ChunkState::DataEnd;
-            }
-            return static_cast<unsigned>(got);
-        }
-        }
-    }
-}
-
 unsigned HttpConnection::Read(char* buffer, unsigned size) {
-    if (size == 0) {
-        return 0;
-    }
-    switch (m_framing) {
-    case Framing::None:
-        return 0;
-    case Framing::Chunked:
-        return ReadChunked(buffer, size);
-    case Framing::Length: {
-        if (m_remaining == 0) {
-            return 0;
-        }
-        const size_t got = Take(buffer, static_cast<size_t>(std::min<uint64_t>(size, m_remaining)));
-        if (got == 0) {
-            throw socket_exception("Connection closed");
-        }
-        m_remaining -= got;
-        return static_cast<unsigned>(got);
-    }
-    case Framing::Close: {
-        const size_t got = Take(buffer, size);
-        if (got == 0) {
-            m_framing = Framing::None; // the peer's close ended the body
-        }
-        return static_cast<unsigned>(got);
-    }
-    }
-    return 0;
+    return m_response.Read(buffer, size);
 }
 
 std::string HttpConnection::GetResponseHeader(std::string_view name) const {
-    std::string key(name);
-    ToUpper(key);
-    const auto found = m_responseHeaders.find(key);
-    return found == m_responseHeaders.end() ? std::string() : found->second;
+    return m_response.GetHeader(name);
 }
 
 } // namespace Vuxo

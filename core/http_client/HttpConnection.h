@@ -1,19 +1,22 @@
 // The outgoing HTTP/1.1 client: one request and its response on the calling thread, over a blocking socket.
 // GET with a query, POST with a url-encoded body, or POST with a multipart/form-data body that may carry
-// files. Every request says "Connection: close"; the response body is framed by its Content-Length, by
-// chunks, or by the end of the stream. Connecting, each send and each receive give up after kTimeoutMs.
+// files. Every request says "Connection: close"; the response is read by HttpResponseReader. The peer is
+// not trusted to be quick: connecting, each send and each receive give up after kTimeoutMs of silence, and
+// the whole exchange, the name lookup included, after kExchangeMs.
 //
 //   HttpConnection connection(kHttpClientGet, "http://127.0.0.1:8080/check.php");
 //   connection.AddField("port", HttpFormValue("80"));
 //   if (connection.Execute() == 200) { ... connection.Read(buffer, sizeof buffer) until it gives 0 ... }
 //
-// One thread uses an object, except Cancel(), which any thread may call: it makes a connect in progress
-// give up, shuts the socket down so a blocked send or receive returns, and makes every later call fail
-// (Execute gives -1, Read throws). The cancel lock guards the socket's creation, closing and shutdown.
+// One thread uses an object, except Cancel(), which any thread may call: it makes a name lookup or a
+// connect in progress give up (a lookup stuck in the resolver is left to end on its own), shuts the socket
+// down so a blocked send or receive returns, and makes every later call fail (Execute gives -1, Read
+// throws). The cancel lock guards the socket's creation, closing and shutdown.
 #pragma once
 
-#include "core/http/HeaderParsing.h"
+#include "core/http_client/HttpResponseReader.h"
 #include "core/net/Socket.h"
+#include "core/platform/net/HostLookup.h"
 #include "core/platform/net/WakeupSignal.h"
 
 #include <atomic>
@@ -29,6 +32,8 @@
 class PelkFile;
 
 namespace Vuxo {
+
+class Clock;
 
 // Request methods of HttpConnection.
 constexpr int kHttpClientGet = 0;
@@ -52,14 +57,16 @@ struct HttpFormValue {
     std::string GetFilePath() const;
 };
 
-// The socket, the cancel and the raw sending and receiving under HttpConnection.
-class BareHttpConnection {
+// The socket, the cancel, the time limits and the raw sending and receiving under HttpConnection.
+class BareHttpConnection : public ResponseSource {
 public:
-    // Connect, send and receive time-out.
+    // Connect, send and receive time-out: how long the peer may stay silent.
     static constexpr int kTimeoutMs = 15000;
+    // The whole exchange, from the name lookup to the last byte read.
+    static constexpr int kExchangeMs = 30000;
 
     BareHttpConnection();
-    virtual ~BareHttpConnection();
+    ~BareHttpConnection() override;
     BareHttpConnection(const BareHttpConnection&) = delete;
     BareHttpConnection& operator=(const BareHttpConnection&) = delete;
 
@@ -67,32 +74,44 @@ public:
     void Cancel();
     bool IsCancelled() const { return m_cancelled.load(); }
 
+    // Before Open: other limits than kTimeoutMs and kExchangeMs, another clock for the exchange's time
+    // (not owned; it must outlive the object), another blocking name lookup (empty: the system's).
+    void SetTimeouts(int silenceMs, int exchangeMs);
+    void SetClock(Clock& clock) { m_clock = &clock; }
+    void SetLookup(Net::BlockingLookup lookup) { m_lookup = std::move(lookup); }
+
 protected:
-    // Creates the socket and connects to "host" or "host:port" (port 80 by default). False when cancelled
-    // or when it cannot be made.
+    // Looks the host up and connects to "host" or "host:port" (port 80 by default); the exchange's time
+    // starts here. False when cancelled, out of time or when it cannot be made.
     bool Open(const std::string& hostText);
     void SendAll(std::string_view bytes);
     // Sends the next `size` bytes of an open file; throws when the file ends sooner (it shrank).
     void SendFileData(PelkFile& file, int64_t size);
-    // One receive of at most `capacity` bytes; 0 at the end of the stream. Throws socket_exception on a
-    // failure, a time-out or a cancel.
-    size_t ReceiveSome(char* buffer, size_t capacity);
+    // ResponseSource: one receive of at most `capacity` bytes. Throws socket_exception on a failure, when
+    // the exchange's time is up, or on a cancel.
+    long Receive(char* buffer, size_t capacity) override;
 
 private:
     [[noreturn]] void ThrowIfCancelledElse(int errorCode) const;
+    // How long the next wait may take: the silence allowed, or less when the exchange's end is nearer.
+    // Throws socket_exception "Connection timed out" when it has come.
+    int NextWaitMs();
 
     std::mutex m_cancelLock;
     std::atomic<bool> m_cancelled{false};
-    Net::WakeupSignal m_wake; // ends a connect in progress
+    Net::WakeupSignal m_wake; // ends a lookup or a connect in progress
     TCPSocket m_socket;
+    int m_silenceMs = kTimeoutMs;
+    int m_exchangeMs = kExchangeMs;
+    Clock* m_clock;
+    int64_t m_endMs = 0; // the exchange's end on m_clock, set by Open
+    Net::BlockingLookup m_lookup;
 };
 
 class HttpConnection : public BareHttpConnection {
 public:
-    // A response header block longer than this is refused.
-    static constexpr size_t kMaxHeaderBytes = 10240;
-    // A chunk-size line (and its extensions) longer than this is refused.
-    static constexpr size_t kMaxChunkLine = 1024;
+    static constexpr size_t kMaxHeaderBytes = HttpResponseReader::kMaxHeaderBytes;
+    static constexpr size_t kMaxChunkLine = HttpResponseReader::kMaxChunkLine;
 
     // `url` is "http://" (optional, exact case) + "host[:port]" + the path ("/" when there is none).
     HttpConnection(int method, std::string_view url);
@@ -105,11 +124,11 @@ public:
     // Sends the request and reads the response's header block; the status code. -1 when the method is
     // unknown, the request cannot be written as asked (CR, LF or a blank where a request would split,
     // a field name holding '&' or '='), the connection cannot be made or was cancelled. Throws when
-    // the exchange fails later: socket_exception for the socket, std::runtime_error for a file part that
-    // cannot be opened or shrinks and for a response that is not HTTP or whose header block is too long.
+    // the exchange fails later: socket_exception for the socket and the time limits, std::runtime_error
+    // for a file part that cannot be opened or shrinks and for a response that HttpResponseReader refuses.
     int Execute();
-    // The next body bytes, at most `size`; 0 at the end of the body. Throws when the body is malformed or
-    // cut short (the connection closed before the Content-Length or the last chunk).
+    // The next body bytes, at most `size`; 0 at the end of the body (see HttpResponseReader::Read). Throws
+    // when the body is malformed or cut short, or when the exchange's time is up.
     unsigned Read(char* buffer, unsigned size);
 
     // A response header's value (the name compared without case), "" when absent.
@@ -118,8 +137,6 @@ public:
     const std::string& GetPath() const { return m_path; }
 
 private:
-    enum class Framing { None, Length, Chunked, Close };
-    enum class ChunkState { Size, Data, DataEnd, Done };
     struct Field {
         std::string name;
         HttpFormValue value;
@@ -133,14 +150,6 @@ private:
     std::string BuildRequest(std::vector<Part>& parts);
     std::string ClosingDelimiter() const;
     void SendMultipart(std::vector<Part>& parts);
-    // Reads one header block and parses it; its status code.
-    int ReadResponseHead();
-    int ParseResponseHead(std::string_view head);
-    void ChooseFraming(int status);
-    // Hands out buffered bytes first, then receives into `buffer`; 0 at the end of the stream.
-    size_t Take(char* buffer, size_t size);
-    std::string ReadLine(size_t limit);
-    unsigned ReadChunked(char* buffer, unsigned size);
 
     int m_method;
     std::string m_host;
@@ -148,14 +157,8 @@ private:
     std::vector<std::pair<std::string, std::string>> m_headers;
     std::vector<Field> m_queryFields;
     std::vector<Field> m_bodyFields;
-    HttpFieldMap m_responseHeaders;
     std::string m_boundary;
-    Framing m_framing = Framing::None;
-    uint64_t m_remaining = 0; // Length: body bytes not yet handed out
-    ChunkState m_chunkState = ChunkState::Size;
-    uint64_t m_chunkLeft = 0;  // Chunked: bytes of the current chunk not yet handed out
-    std::string m_received;    // received bytes not yet consumed
-    size_t m_receivedFrom = 0; // consumed bytes at the front of m_received
+    HttpResponseReader m_response{*this};
 };
 
 } // namespace Vuxo

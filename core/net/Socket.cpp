@@ -111,11 +111,11 @@ bool TCPSocket::BindLocal(const std::string& dottedAddress) {
     return IsValid() && address && Net::Bind(m_handle, *address, 0) == 0;
 }
 
-bool TCPSocket::ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
-                                uint16_t& port) {
+bool TCPSocket::ParseHostText(std::string_view hostText, uint16_t defaultPort, std::string& host,
+                              uint16_t& port) {
     std::string text(hostText);
     Trim(text, "\r\n\t ");
-    std::string host = text;
+    host = text;
     long number = defaultPort;
     if (auto colon = text.find(':'); colon != std::string::npos) {
         host = text.substr(0, colon);
@@ -129,13 +129,22 @@ bool TCPSocket::ResolveHostText(std::string_view hostText, uint16_t defaultPort,
     if (number < 1 || number > 65535) {
         return false;
     }
+    port = static_cast<uint16_t>(number);
+    return true;
+}
+
+bool TCPSocket::ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
+                                uint16_t& port) {
+    std::string host;
+    if (!ParseHostText(hostText, defaultPort, host, port)) {
+        return false;
+    }
     int error = 0;
     auto resolved = Net::ResolveIPv4(host, error);
     if (!resolved) {
         return false;
     }
     address = *resolved;
-    port = static_cast<uint16_t>(number);
     return true;
 }
 
@@ -146,11 +155,8 @@ bool TCPSocket::Connect(std::string_view hostText, uint16_t defaultPort) {
            Net::Connect(m_handle, address, port);
 }
 
-bool TCPSocket::Connect(std::string_view hostText, uint16_t defaultPort, int timeoutMs, Net::Handle wake) {
-    uint32_t address = 0;
-    uint16_t port = 0;
-    return IsValid() && ResolveHostText(hostText, defaultPort, address, port) &&
-           Net::ConnectWithin(m_handle, address, port, timeoutMs, wake);
+bool TCPSocket::Connect(uint32_t address, uint16_t port, int timeoutMs, Net::Handle wake) {
+    return IsValid() && Net::ConnectWithin(m_handle, address, port, timeoutMs, wake);
 }
 
 void TCPSocket::ThrowLastError() const {

@@ -65,8 +65,13 @@ public:
     bool BindLocal(const std::string& dottedAddress);
     // "host", "host:port" (blanks and line ends around it are ignored). Ports outside 1-65535 are refused.
     bool Connect(std::string_view hostText, uint16_t defaultPort);
-    // The same, giving up after `timeoutMs` or when `wake` becomes readable (see Net::ConnectWithin).
-    bool Connect(std::string_view hostText, uint16_t defaultPort, int timeoutMs, Net::Handle wake);
+    // Connects to an address (network byte order), giving up after `timeoutMs` or when `wake` becomes
+    // readable (see Net::ConnectWithin).
+    bool Connect(uint32_t address, uint16_t port, int timeoutMs, Net::Handle wake);
+    // Splits "host[:port]" as Connect takes it (blanks and line ends around it dropped); false for a port
+    // outside 1-65535.
+    static bool ParseHostText(std::string_view hostText, uint16_t defaultPort, std::string& host,
+                              uint16_t& port);
 
     // One send of at most `length` bytes; the count sent. Throws socket_exception on failure.
     int Send(const void* data, size_t length);

@@ -1,10 +1,12 @@
 // The outgoing HTTP client against a scripted raw server on 127.0.0.1: the request bytes it writes, the
-// three ways a response body is framed, malformed and oversized answers, a refused port and a cancel.
+// three ways a response body is framed, malformed, oversized, endless and slow answers, a refused port, a
+// cancel, and a cancel while the name lookup hangs.
 #include "core/http_client/HttpConnection.h"
 #include "core/file/PelkFile.h"
 #include "core/http/HeaderParsing.h"
 #include "core/http/MultipartReader.h"
 #include "core/net/Socket.h"
+#include "fixtures/support/HangingLookup.h"
 #include "fixtures/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -255,6 +258,66 @@ TEST(HttpConnectionTest, BodyFraming) {
     }
 }
 
+TEST(HttpConnectionTest, FoldedHeadersAndBlankLedChunkSizesAreRead) {
+    ScriptedServer server({kOkHead + "X-Long: a\r\n  b\r\n\tc\r\nTransfer-Encoding:\r\n chunked\r\n\r\n",
+                           "  5\r\nhello\r\n \t0\r\n\r\n"});
+    HttpConnection connection(kHttpClientGet, server.Url("/"));
+    ASSERT_EQ(connection.Execute(), 200);
+    EXPECT_EQ(connection.GetResponseHeader("x-long"), "a b c");
+    EXPECT_EQ(ReadAll(connection), "hello");
+}
+
+// What a server that ignores "Connection: close" sends without a length arrives; its silence ends it.
+TEST(HttpConnectionTest, AnUnframedBodyOnAConnectionKeptOpenIsKept) {
+    ScriptedServer server({kOkHead + "\r\n1096"}, true);
+    HttpConnection connection(kHttpClientGet, server.Url("/"));
+    connection.SetTimeouts(100, 600000);
+    ASSERT_EQ(connection.Execute(), 200);
+    EXPECT_EQ(ReadAll(connection), "1096");
+}
+
+std::string ExecuteError(HttpConnection& connection) {
+    try {
+        connection.Execute();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(HttpConnectionTest, EndlessInterimAnswersAreRefused) {
+    const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+    {
+        std::string flood;
+        for (int i = 0; i < 4096; ++i) {
+            flood += interim;
+        }
+        ScriptedServer endless({flood}, true);
+        HttpConnection connection(kHttpClientGet, endless.Url("/"));
+        EXPECT_EQ(ExecuteError(connection), "Too many interim responses");
+    }
+    {
+        // A few interim answers, together longer than one header block may be.
+        const std::string big = "HTTP/1.1 100 Continue\r\nX: " + std::string(4000, 'x') + "\r\n\r\n";
+        ScriptedServer server({big + big + big + kOkHead + "Content-Length: 0\r\n\r\n"});
+        HttpConnection connection(kHttpClientGet, server.Url("/"));
+        EXPECT_EQ(ExecuteError(connection), "Header size is too long");
+    }
+}
+
+// A server that drips its answer never holds the exchange past its time, however often it sends.
+TEST(HttpConnectionTest, ADrippingServerRunsOutOfTheExchangesTime) {
+    const std::string reply = kOkHead + "Content-Length: 2\r\n\r\nok";
+    std::vector<std::string> drops;
+    for (char c : reply) {
+        drops.emplace_back(1, c); // 20 ms apart: the header takes most of a second
+    }
+    ScriptedServer server(drops);
+    HttpConnection connection(kHttpClientGet, server.Url("/"));
+    connection.SetTimeouts(600000, 200);
+    EXPECT_EQ(ExecuteError(connection), "Connection timed out");
+}
+
 TEST(HttpConnectionTest, MalformedAndOversizedAnswersThrow) {
     const auto executeThrows = [](const std::string& reply) {
         ScriptedServer server({reply});
@@ -342,6 +405,19 @@ TEST(HttpConnectionTest, CancelFromAnotherThreadEndsABlockedRead) {
     HttpConnection cancelled(kHttpClientGet, server.Url("/"));
     cancelled.Cancel();
     EXPECT_EQ(cancelled.Execute(), -1);
+}
+
+TEST(HttpConnectionTest, CancelEndsAHangingNameLookup) {
+    auto hang = std::make_shared<Fixtures::HangingLookup>();
+    HttpConnection connection(kHttpClientGet, "http://maker.invalid/x");
+    connection.SetLookup(hang->Lookup());
+    std::thread canceller([&] {
+        hang->WaitEntered(1);
+        connection.Cancel();
+    });
+    EXPECT_EQ(connection.Execute(), -1);
+    canceller.join();
+    hang->Release();
 }
 
 // Sends a file through the connection's own file sending, claiming more bytes than the file holds.
