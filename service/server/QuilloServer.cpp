@@ -78,8 +78,8 @@ QuilloServer::QuilloServer(QuilloConfig& config, std::string programFolder,
     m_limits->SetPerIPLimit(m_config.usePerIPDownloadConnectionLimit.load(),
                             m_config.perIPdownloadConnectionLimit.load());
     if (m_config.useVersionCheck.load() && m_options.newerRevision && !m_options.serviceAddress.empty()) {
-        m_versionCheck =
-            std::make_unique<VersionCheckThread>(m_options.serviceAddress, m_options.newerRevision);
+        m_versionCheck = std::make_unique<VersionCheckThread>(m_options.serviceAddress,
+                                                              m_options.newerRevision, m_options.lookup);
         m_versionCheck->Start();
     }
 }
@@ -169,9 +169,12 @@ void QuilloServer::StartUpdateIPStringThread() {
     if (!IsRunning()) {
         return;
     }
-    // Threads that are done are joined here; the others go on, and their answers are no longer stored.
-    std::erase_if(m_addressThreads,
-                  [](const std::unique_ptr<UpdateIPStringThread>& thread) { return !thread->IsRunning(); });
+    // The older requests are cancelled, not waited for: they end on their own and are joined here the
+    // next time, or by Stop. (A lookup stuck in the resolver does not hold them.)
+    std::erase_if(m_addressThreads, [](const std::unique_ptr<UpdateIPStringThread>& thread) {
+        thread->Cancel();
+        return !thread->IsRunning();
+    });
     const std::string local = ChooseLocalAddress(m_config, HostAddresses());
     uint64_t generation = 0;
     {
@@ -185,7 +188,8 @@ void QuilloServer::StartUpdateIPStringThread() {
     }
     auto thread = std::make_unique<UpdateIPStringThread>(
         m_options.serviceAddress,
-        [this, generation](const std::string& address) { StoreAddress(generation, address); });
+        [this, generation](const std::string& address) { StoreAddress(generation, address); },
+        m_options.lookup);
     if (thread->Start()) {
         m_addressThreads.push_back(std::move(thread));
     }
@@ -242,6 +246,7 @@ bool QuilloServer::RunningCheck(RunningCheckCancel* cancel) {
     HttpConnection connection(kHttpClientGet, MakeServiceUrl(m_options.serviceAddress, kRunningCheckPath));
     connection.AddField("port", std::to_string(GetPort()));
     connection.AddField("addr", address);
+    connection.SetLookup(m_options.lookup);
     const RunningCheckCancel::Scope cancellable(cancel, connection);
     if (cancellable.CameTooLate()) {
         return false;

@@ -10,6 +10,7 @@
 // address lock; the managers guard themselves and are reached by connection threads through ServerContext.
 #pragma once
 
+#include "core/platform/net/HostLookup.h"
 #include "core/thread/CriticalSection.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/server/ServerLogSink.h"
@@ -46,6 +47,9 @@ struct QuilloServerOptions {
     std::function<void()> newerRevision;
     // This host's IPv4 addresses (empty: the interfaces' own).
     std::function<std::vector<std::string>()> hostAddresses;
+    // The blocking name lookup of the service's host (empty: the system's). Stop, the destructor and a
+    // cancelled connection test never wait for it.
+    Net::BlockingLookup lookup;
 };
 
 class QuilloServer : public ServerContext {
@@ -81,8 +85,8 @@ public:
     // Works out the address the server is shown under again (Start does; the shell does when the address
     // settings change): at once the host name, the preferred or the first network address
     // (ChooseLocalAddress), and then, when `getPublicIP` is on, the public address from a new
-    // public-address thread. Only the newest request stores its answer, and none after Stop. Nothing
-    // while stopped.
+    // public-address thread. A newer request cancels the older ones, and none stores its answer after
+    // Stop. Nothing while stopped.
     void StartUpdateIPStringThread();
     std::string GetAddress() const;
     void SetAddress(const std::string& address);

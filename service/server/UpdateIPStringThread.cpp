@@ -22,9 +22,12 @@ std::string Trimmed(std::string text) {
 
 } // namespace
 
-UpdateIPStringThread::UpdateIPStringThread(const std::string& serviceAddress, StoreFunction store)
+UpdateIPStringThread::UpdateIPStringThread(const std::string& serviceAddress, StoreFunction store,
+                                           Net::BlockingLookup lookup)
     : m_connection(kHttpClientGet, MakeServiceUrl(serviceAddress, kPublicAddressPath)),
-      m_store(std::move(store)) {}
+      m_store(std::move(store)) {
+    m_connection.SetLookup(std::move(lookup));
+}
 
 UpdateIPStringThread::~UpdateIPStringThread() {
     Stop();

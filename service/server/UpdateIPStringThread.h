@@ -2,8 +2,9 @@
 // a valid answer to the server object, which stores it as the address the server is shown under (the
 // address box and every share's link). The other choices of that address need no network and are made by
 // the server object itself (ChooseLocalAddress), so the box is never empty while the answer is awaited.
-// Owned by the server object, which starts it, cancels it (Stop cancels the request) and joins it; it
-// never deletes itself. Its connection is used on its own thread; only the cancel comes from another.
+// Owned by the server object, which starts it, cancels it (Stop and a newer request cancel the request)
+// and joins it; it never deletes itself. Its connection is used on its own thread; only the cancel comes
+// from another.
 #pragma once
 
 #include "core/http_client/HttpConnection.h"
@@ -26,10 +27,14 @@ public:
     // Receives a valid public address, on the thread.
     using StoreFunction = std::function<void(const std::string& address)>;
 
-    UpdateIPStringThread(const std::string& serviceAddress, StoreFunction store);
+    // `lookup`: the blocking name lookup of the service's host (empty: the system's).
+    UpdateIPStringThread(const std::string& serviceAddress, StoreFunction store,
+                         Net::BlockingLookup lookup = {});
     ~UpdateIPStringThread() override;
 
     int Run() override;
+    // Ends the request at once without waiting for the thread; any thread.
+    void Cancel() { m_connection.Cancel(); }
 
 protected:
     void Interrupt() override { m_connection.Cancel(); }

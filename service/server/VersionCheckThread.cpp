@@ -8,9 +8,11 @@
 namespace Vuxo {
 
 VersionCheckThread::VersionCheckThread(const std::string& serviceAddress,
-                                       std::function<void()> onNewerRevision)
+                                       std::function<void()> onNewerRevision, Net::BlockingLookup lookup)
     : m_connection(kHttpClientGet, MakeServiceUrl(serviceAddress, kRevisionPath)),
-      m_onNewerRevision(std::move(onNewerRevision)) {}
+      m_onNewerRevision(std::move(onNewerRevision)) {
+    m_connection.SetLookup(std::move(lookup));
+}
 
 VersionCheckThread::~VersionCheckThread() {
     Stop();

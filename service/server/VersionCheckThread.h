@@ -16,7 +16,9 @@ namespace Vuxo {
 
 class VersionCheckThread : public AThread {
 public:
-    VersionCheckThread(const std::string& serviceAddress, std::function<void()> onNewerRevision);
+    // `lookup`: the blocking name lookup of the service's host (empty: the system's).
+    VersionCheckThread(const std::string& serviceAddress, std::function<void()> onNewerRevision,
+                       Net::BlockingLookup lookup = {});
     ~VersionCheckThread() override;
 
     int Run() override;
