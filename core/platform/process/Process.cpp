@@ -169,7 +169,7 @@ void Process::CloseInput() {
     m_input.Close();
 }
 
-int Process::Write(const void* bytes, size_t count) {
+int Process::Write(const void* bytes, size_t count, int timeoutMs) {
     if (count == 0) {
         return kOk;
     }
@@ -178,13 +178,17 @@ int Process::Write(const void* bytes, size_t count) {
     }
     const char* next = static_cast<const char*>(bytes);
     size_t left = count;
+    const size_t holdLimit = std::max(count, kMinHeldOutput);
     while (left > 0) {
         pollfd waits[2] = {{m_input.Get(), POLLOUT, 0}, {m_output.Get(), POLLIN, 0}};
-        const nfds_t waitCount = m_outputEnded ? 1 : 2;
-        if (PollRetrying(waits, waitCount, -1) < 0) {
-            return kFailed;
+        // With the held output full the child's output pipe fills and its writes wait: the pipe's own
+        // back-pressure.
+        const nfds_t waitCount = m_outputEnded || m_pending.size() >= holdLimit ? 1 : 2;
+        const int ready = PollRetrying(waits, waitCount, timeoutMs);
+        if (ready <= 0) {
+            return kFailed; // no room came in time, or the wait failed
         }
-        if (waitCount == 2 && waits[1].revents != 0 && !Drain()) {
+        if (waitCount == 2 && waits[1].revents != 0 && !Drain(holdLimit)) {
             return kFailed;
         }
         if ((waits[0].revents & (POLLERR | POLLNVAL)) != 0) {
@@ -206,10 +210,11 @@ int Process::Write(const void* bytes, size_t count) {
     return kOk;
 }
 
-bool Process::Drain() {
+bool Process::Drain(size_t limit) {
     const size_t start = m_pending.size();
-    m_pending.resize(start + kDrainChunk);
-    const ssize_t got = ::read(m_output.Get(), m_pending.data() + start, kDrainChunk);
+    const size_t room = std::min(kDrainChunk, limit - start);
+    m_pending.resize(start + room);
+    const ssize_t got = ::read(m_output.Get(), m_pending.data() + start, room);
     m_pending.resize(start + (got > 0 ? static_cast<size_t>(got) : 0));
     if (got == 0) {
         m_outputEnded = true;
@@ -224,7 +229,7 @@ int Process::Read(void* buffer, size_t size, size_t& bytesRead, int timeoutMs) {
     if (m_pending.empty() && !m_outputEnded && size > 0) {
         pollfd wait{m_output.Get(), POLLIN, 0};
         const int ready = PollRetrying(&wait, 1, timeoutMs);
-        if (ready < 0 || (ready > 0 && !Drain())) {
+        if (ready < 0 || (ready > 0 && !Drain(kDrainChunk))) {
             return kFailed;
         }
     }

@@ -19,6 +19,11 @@ public:
     static constexpr int kOk = 0;
     static constexpr int kFailed = 2;
     static constexpr int kEnded = 3;
+    // The child's output that Write holds for Read while it waits for room: as much as the write itself
+    // and at least this. Past it the child's own writes wait until Read takes some.
+    static constexpr size_t kMinHeldOutput = 1024 * 1024;
+    // How long Write waits for room in the child's input before it gives up.
+    static constexpr int kWriteTimeoutMs = 30000;
 
     // Starts `arguments[0]` (searched in PATH when it has no "/") with `arguments`, in `directory` (empty:
     // the parent's), with `environment` ("NAME=value" lines; none: the parent's). Throws std::runtime_error
@@ -29,10 +34,12 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    // Writes all `count` bytes to the child's input: kOk, or kFailed when the input is closed or the child
-    // stopped reading it. While the pipe is full the child's output is drained into a buffer that Read
-    // hands out first, so a child that answers as it reads never blocks both sides. A count of 0 is kOk.
-    int Write(const void* bytes, size_t count);
+    // Writes all `count` bytes to the child's input: kOk, or kFailed when the input is closed, the child
+    // stopped reading it, or no room came within `timeoutMs`. While the pipe is full the child's output
+    // is drained into a buffer that Read hands out first (see kMinHeldOutput), so a child that answers as
+    // it reads never blocks both sides, and one that prints without reading cannot fill the memory.
+    // A count of 0 is kOk.
+    int Write(const void* bytes, size_t count, int timeoutMs = kWriteTimeoutMs);
     // Closes the child's input, so that it sees the end of its data.
     void CloseInput();
 
@@ -42,10 +49,13 @@ public:
     int Read(void* buffer, size_t size, size_t& bytesRead, int timeoutMs = 0);
 
     pid_t GetProcessId() const { return m_pid; }
+    // The child's output held for Read.
+    size_t HeldOutput() const { return m_pending.size(); }
 
 private:
-    // Reads once into m_pending; false on a read error. Sets m_outputEnded at the end of the pipe.
-    bool Drain();
+    // Reads once into m_pending, which holds less than `limit` bytes, up to `limit`; false on a read error.
+    // Sets m_outputEnded at the end of the pipe.
+    bool Drain(size_t limit);
     // True once the child has been reaped, waiting up to `timeoutMs` (negative: no limit) for it to end.
     bool WaitForExit(int timeoutMs);
 

@@ -1,5 +1,6 @@
-// Child processes over real programs (/bin/true, sleep, cat, sh): start failures, the end of a child, both
-// pipes full at once, output written just before exit, reaping, and the child's signal state.
+// Child processes over real programs (/bin/true, sleep, cat, sh, yes): start failures, the end of a child,
+// both pipes full at once, a child that only prints, output written just before exit, reaping, and the
+// child's signal state.
 #include "core/platform/process/Process.h"
 
 #include <cerrno>
@@ -83,6 +84,15 @@ TEST(ProcessTest, CatRoundTripsAMebibyteWithBothPipesFull) {
     EXPECT_EQ(ReadToEnd(process, echoed), Process::kEnded);
     EXPECT_EQ(echoed.size(), data.size());
     EXPECT_TRUE(echoed == data);
+}
+
+// A child that prints without reading its input: the write gives up once the held output is full and
+// no room came, instead of holding whatever the child prints.
+TEST(ProcessTest, AWriteToAChildThatOnlyPrintsHoldsABoundedPart) {
+    Process process({"yes"});
+    const std::string data(1 << 18, 'x');
+    EXPECT_EQ(process.Write(data.data(), data.size(), 200), Process::kFailed);
+    EXPECT_LE(process.HeldOutput(), Process::kMinHeldOutput);
 }
 
 TEST(ProcessTest, EveryBytePrintedBeforeExitArrivesBeforeTheEnd) {
