@@ -79,6 +79,11 @@ void BareHttpConnection::Cancel() {
     m_socket.Shutdown();
 }
 
+void BareHttpConnection::CloseConnection() {
+    std::lock_guard<std::mutex> lock(m_cancelLock);
+    m_socket.Close();
+}
+
 void BareHttpConnection::SetTimeouts(int silenceMs, int exchangeMs) {
     m_silenceMs = std::max(silenceMs, 1);
     m_exchangeMs = std::max(exchangeMs, 1);
@@ -319,6 +324,7 @@ int HttpConnection::Execute() {
     std::vector<Part> parts;
     const std::string request = BuildRequest(parts);
     if (!Open(m_host)) {
+        CloseConnection();
         return -1;
     }
     try {
@@ -328,6 +334,7 @@ int HttpConnection::Execute() {
         }
         return m_response.ReadHead();
     } catch (const std::exception&) {
+        CloseConnection();
         if (IsCancelled()) {
             return -1;
         }
@@ -336,7 +343,16 @@ int HttpConnection::Execute() {
 }
 
 unsigned HttpConnection::Read(char* buffer, unsigned size) {
-    return m_response.Read(buffer, size);
+    try {
+        const unsigned got = m_response.Read(buffer, size);
+        if (got == 0 && size > 0) {
+            CloseConnection();
+        }
+        return got;
+    } catch (const std::exception&) {
+        CloseConnection();
+        throw;
+    }
 }
 
 std::string HttpConnection::GetResponseHeader(std::string_view name) const {

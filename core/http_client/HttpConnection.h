@@ -84,6 +84,8 @@ protected:
     // Looks the host up and connects to "host" or "host:port" (port 80 by default); the exchange's time
     // starts here. False when cancelled, out of time or when it cannot be made.
     bool Open(const std::string& hostText);
+    // Lets the connection go once the exchange is over (a later receive fails).
+    void CloseConnection();
     void SendAll(std::string_view bytes);
     // Sends the next `size` bytes of an open file; throws when the file ends sooner (it shrank).
     void SendFileData(PelkFile& file, int64_t size);
@@ -128,7 +130,8 @@ public:
     // for a file part that cannot be opened or shrinks and for a response that HttpResponseReader refuses.
     int Execute();
     // The next body bytes, at most `size`; 0 at the end of the body (see HttpResponseReader::Read). Throws
-    // when the body is malformed or cut short, or when the exchange's time is up.
+    // when the body is malformed or cut short, or when the exchange's time is up. Once the body ended or
+    // failed, the connection is closed (the object may live on, as the server's threads do).
     unsigned Read(char* buffer, unsigned size);
 
     // A response header's value (the name compared without case), "" when absent.

@@ -295,6 +295,8 @@ TEST(HttpConnectionTest, EndlessInterimAnswersAreRefused) {
         ScriptedServer endless({flood}, true);
         HttpConnection connection(kHttpClientGet, endless.Url("/"));
         EXPECT_EQ(ExecuteError(connection), "Too many interim responses");
+        // The failed exchange let its connection go, though the object lives on.
+        EXPECT_TRUE(endless.WaitForClientClose());
     }
     {
         // A few interim answers, together longer than one header block may be.
@@ -400,7 +402,7 @@ TEST(HttpConnectionTest, CancelFromAnotherThreadEndsABlockedRead) {
     }
     canceller.join();
     EXPECT_EQ(error, "Request cancelled");
-    // The cancel shut the connection down at once (it is still open until the object goes).
+    // The cancel shut the connection down at once.
     EXPECT_TRUE(server.WaitForClientClose());
     HttpConnection cancelled(kHttpClientGet, server.Url("/"));
     cancelled.Cancel();
