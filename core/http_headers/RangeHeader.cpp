@@ -9,6 +9,7 @@ namespace Vuxo {
 namespace {
 
 constexpr std::string_view kBlanks = "\r\n\t ";
+constexpr std::string_view kUnit = "bytes";
 
 std::string TrimmedCopy(std::string_view text) {
     std::string copy(text);
@@ -72,11 +73,16 @@ bool ByteRangeSpec::Parse(std::string_view text) {
 
 RangeHeader::RangeHeader() : m_ranges(1) {}
 
+bool RangeHeader::UsesOtherUnit(std::string_view value) {
+    const size_t equals = value.find('=');
+    return equals != std::string_view::npos && TrimmedCopy(value.substr(0, equals)) != kUnit;
+}
+
 bool RangeHeader::Parse(std::string_view value) {
     m_ranges.clear();
     m_resolved = false;
     const size_t equals = value.find('=');
-    if (equals == std::string_view::npos || TrimmedCopy(value.substr(0, equals)) != "bytes") {
+    if (equals == std::string_view::npos || TrimmedCopy(value.substr(0, equals)) != kUnit) {
         return false;
     }
     std::string_view rest = value.substr(equals + 1);
@@ -164,8 +170,12 @@ std::string RangeHeader::GetContentRangeValue() const {
         return "";
     }
     const ByteRangeSpec& range = m_ranges.front();
-    return "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
+    return std::string(kUnit) + " " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
            std::to_string(m_entityLength);
+}
+
+std::string RangeHeader::GetUnsatisfiedContentRangeValue(int64_t entityLength) {
+    return std::string(kUnit) + " */" + std::to_string(entityLength);
 }
 
 } // namespace Vuxo

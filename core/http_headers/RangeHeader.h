@@ -35,6 +35,10 @@ public:
     // One default range (the whole entity), not resolved.
     RangeHeader();
 
+    // True for a value in a unit other than "bytes" ("items=0-1"): RFC 9110 has such a header ignored,
+    // the whole entity being the answer. A value without any unit is no such value but a malformed one.
+    static bool UsesOtherUnit(std::string_view value);
+
     // Parses a header value such as "bytes=0-99,200-". False for a unit other than "bytes" or a piece
     // that is not a range; the ranges read before the bad piece stay.
     bool Parse(std::string_view value);
@@ -56,6 +60,8 @@ public:
 
     // "bytes first-last/length" of the first range once resolved, else "".
     std::string GetContentRangeValue() const;
+    // "bytes */length": the value of the header that tells a refused client the entity's length.
+    static std::string GetUnsatisfiedContentRangeValue(int64_t entityLength);
 
     static int GetPartialContentStatus() { return 206; }
     static const char* GetPartialContentReason() { return "Partial Content"; }

@@ -4,6 +4,7 @@
 #include "core/text/UrlCoding.h"
 #include "plugin/sdk/ContentSource.h"
 #include "plugin/sdk/EntryMetadata.h"
+#include "plugin/sdk/FolderWalk.h"
 #include "plugin/sdk/PluginApi.h"
 
 #include <algorithm>
@@ -66,35 +67,37 @@ bool CArchiveStream::AddFolder(const std::string& name, const std::string& base,
 }
 
 bool CArchiveStream::AddDirectory(const std::string& rel) {
-    FolderAncestry ancestry;
-    return WalkFolder(rel, ancestry);
+    DirectoryListing listing;
+    FolderWalk walk;
+    if (!OpenFolder(rel, listing) || !walk.Enter(rel, listing)) {
+        return false;
+    }
+    if (!rel.empty() && !AddEntry(rel, listing.GetSelfStatus())) {
+        return false;
+    }
+    std::string path;
+    DirectoryEntry entry;
+    while (walk.Next(path, entry)) {
+        if (entry.status.isDirectory) {
+            // A sub-folder that cannot be read, or whose own entry is not taken, is skipped with all it
+            // holds.
+            DirectoryListing folder;
+            if (OpenFolder(path, folder) && walk.Enter(path, folder) &&
+                !AddEntry(path, folder.GetSelfStatus())) {
+                walk.Leave();
+            }
+        } else if (!entry.status.throughLink || HostResolves(path)) {
+            AddEntry(path, entry.status);
+        }
+    }
+    return true;
 }
 
-bool CArchiveStream::WalkFolder(const std::string& rel, FolderAncestry& ancestry) {
+bool CArchiveStream::OpenFolder(const std::string& rel, DirectoryListing& listing) const {
     std::string folder;
     std::string inside;
     LocateEntry(m_rootIndex, rel, folder, inside);
-    DirectoryListing listing;
-    if (!listing.Open(folder, inside) || !ancestry.Enter(listing.GetSelfStatus())) {
-        return false;
-    }
-    std::string prefix;
-    if (!rel.empty()) {
-        if (!AddEntry(rel, listing.GetSelfStatus())) {
-            ancestry.Leave();
-            return false;
-        }
-        prefix = rel + "/";
-    }
-    for (const DirectoryEntry& entry : listing.ReadEntries()) {
-        if (entry.status.isDirectory) {
-            WalkFolder(prefix + entry.name, ancestry); // an unreadable sub-folder is skipped
-        } else if (!entry.status.throughLink || HostResolves(prefix + entry.name)) {
-            AddEntry(prefix + entry.name, entry.status);
-        }
-    }
-    ancestry.Leave();
-    return true;
+    return listing.Open(folder, inside);
 }
 
 bool CArchiveStream::HostResolves(const std::string& rel) {

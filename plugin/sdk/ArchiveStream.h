@@ -67,7 +67,8 @@ public:
 
 protected:
     // Walks the folder roots[current] + rel: its own entry first (unless rel is empty), then its files
-    // and sub-folders by name, depth first. A sub-folder that cannot be read is skipped.
+    // and sub-folders by name, depth first (FolderWalk: the tree's depth never decides the stack's). A
+    // sub-folder that cannot be read is skipped.
     virtual bool AddDirectory(const std::string& rel);
     // Records one regular file or folder; false when the format does not take it.
     virtual bool AddEntry(const std::string& rel, const EntryStatus& status) = 0;
@@ -99,7 +100,8 @@ private:
     // The part of `rel` below the root's own entry: "" for the entry itself, else "/" and the rest.
     static std::string BelowRoot(const Root& root, const std::string& rel);
 
-    bool WalkFolder(const std::string& rel, FolderAncestry& ancestry);
+    // Opens the folder `rel` of the current root (see LocateEntry).
+    bool OpenFolder(const std::string& rel, DirectoryListing& listing) const;
     void AddRoot(Root root);
     // Whether the host resolves the entry `rel` of the current root (a file reached through a link).
     bool HostResolves(const std::string& rel);

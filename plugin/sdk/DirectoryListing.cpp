@@ -108,19 +108,4 @@ std::vector<DirectoryEntry> DirectoryListing::ReadEntries() {
     return entries;
 }
 
-bool FolderAncestry::Enter(const EntryStatus& folder) {
-    const std::pair<dev_t, ino_t> key{folder.device, folder.inode};
-    if (std::find(m_folders.begin(), m_folders.end(), key) != m_folders.end()) {
-        return false;
-    }
-    m_folders.push_back(key);
-    return true;
-}
-
-void FolderAncestry::Leave() {
-    if (!m_folders.empty()) {
-        m_folders.pop_back();
-    }
-}
-
 } // namespace Vuxo

@@ -1,7 +1,7 @@
 // Folder listings for the plug-ins' walks over opendir/readdir/fstatat. A listing owns its DIR*; the
 // walker that made it owns the listing. Only regular files and folders are ever reported: a FIFO or
 // device would block or stream for ever, and a symbolic link to a folder is left out so that no walk can
-// loop through links (FolderAncestry guards against bind-mount loops). Used by one thread at a time.
+// loop through links (FolderWalk guards against bind-mount loops). Used by one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -57,18 +57,6 @@ private:
 
     DIR* m_dir = nullptr;
     EntryStatus m_self;
-};
-
-// The folders a walk is inside of, by device and inode, so that a folder reached again below itself
-// (a bind mount) is not walked twice.
-class FolderAncestry {
-public:
-    // False (and nothing recorded) when the folder is already one of the ancestors.
-    bool Enter(const EntryStatus& folder);
-    void Leave();
-
-private:
-    std::vector<std::pair<dev_t, ino_t>> m_folders;
 };
 
 } // namespace Vuxo

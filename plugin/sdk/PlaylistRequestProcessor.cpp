@@ -3,6 +3,7 @@
 #include "core/text/PathHelpers.h"
 #include "core/text/StringHelpers.h"
 #include "core/text/UrlCoding.h"
+#include "plugin/sdk/FolderWalk.h"
 
 namespace Vuxo {
 
@@ -31,8 +32,7 @@ int PlaylistRequestProcessor::Process() {
             if (url.back() != '/') {
                 url += '/';
             }
-            FolderAncestry ancestry;
-            AddDirectory(folder, url, ancestry);
+            AddDirectory(folder, url);
         } else {
             WriteEntry(selected.name, selected.path);
         }
@@ -66,26 +66,28 @@ void PlaylistRequestProcessor::WriteEntry(const std::string& name, const std::st
     }
 }
 
-void PlaylistRequestProcessor::AddDirectory(const std::string& folder, const std::string& url,
-                                            FolderAncestry& ancestry) {
+void PlaylistRequestProcessor::AddDirectory(const std::string& folder, const std::string& url) {
     DirectoryListing listing;
-    if (!listing.Open(folder) || !ancestry.Enter(listing.GetSelfStatus())) {
+    FolderWalk walk;
+    if (!listing.Open(folder) || !walk.Enter("", listing)) {
         return;
     }
-    for (const DirectoryEntry& entry : listing.ReadEntries()) {
-        if (m_failed) {
-            break;
-        }
+    std::string rel;
+    DirectoryEntry entry;
+    while (!m_failed && walk.Next(rel, entry)) {
         if (entry.name.front() == '.') {
             continue;
         }
         if (entry.status.isDirectory) {
-            AddDirectory(folder + entry.name + "/", url + entry.name + "/", ancestry);
+            // Opened below the selected folder: its path alone may be longer than a path may be.
+            DirectoryListing below;
+            if (below.Open(folder, rel)) {
+                walk.Enter(rel, below);
+            }
         } else {
-            WriteEntry(entry.name, url + entry.name);
+            WriteEntry(entry.name, url + rel);
         }
     }
-    ancestry.Leave();
 }
 
 void PlaylistRequestProcessor::Emit(std::string_view text) {

@@ -32,8 +32,8 @@ private:
     // Writes one entry when the name's extension is playable; `path` is the file's virtual path.
     void WriteEntry(const std::string& name, const std::string& path);
     // Walks a local folder (ending with "/") whose virtual path is `url` (ending with "/"): names
-    // starting with "." are left out; files and sub-folders come by name, depth first.
-    void AddDirectory(const std::string& folder, const std::string& url, FolderAncestry& ancestry);
+    // starting with "." are left out; files and sub-folders come by name, depth first (FolderWalk).
+    void AddDirectory(const std::string& folder, const std::string& url);
     // Sends text; after the first failed write nothing more is walked or sent.
     void Emit(std::string_view text);
 

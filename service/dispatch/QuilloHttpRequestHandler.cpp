@@ -363,12 +363,16 @@ void QuilloHttpRequestHandler::ServeFile(HttpRequest& request, const std::string
     }
     RangeHeader range;
     std::string rangeValue;
-    // A Range header that is not valid is ignored: the whole file is a valid answer to any of them.
-    const bool hasRange = FindMapValue(request.GetHeaders(), "RANGE", rangeValue) && range.Parse(rangeValue);
+    // A range in another unit is ignored, as RFC 9110 wants: the whole file answers it.
+    const bool hasRange =
+        FindMapValue(request.GetHeaders(), "RANGE", rangeValue) && !RangeHeader::UsesOtherUnit(rangeValue);
     if (hasRange) {
+        range.Parse(rangeValue); // a malformed piece ends the list; the ranges before it are still served
         if (range.GetRangeCount() == 0 || !range.Resolve(size)) {
             SendStatusPage(request, m_server, RangeHeader::GetNotSatisfiableStatus(),
-                           RangeHeader::GetNotSatisfiableReason(), Tr("잘못된 부분 요청"));
+                           RangeHeader::GetNotSatisfiableReason(), Tr("잘못된 부분 요청"),
+                           RangeHeader::GetContentRangeHeaderName(),
+                           RangeHeader::GetUnsatisfiedContentRangeValue(size));
             return;
         }
         if (range.GetRangeCount() > 1) {

@@ -49,10 +49,18 @@ void SendMessagePage(HttpRequest& request, const PageServer& server, const std::
 
 void SendStatusPage(HttpRequest& request, const PageServer& server, int code, const std::string& reason,
                     const std::string& content) {
+    SendStatusPage(request, server, code, reason, content, {}, {});
+}
+
+void SendStatusPage(HttpRequest& request, const PageServer& server, int code, const std::string& reason,
+                    const std::string& content, std::string_view headerName, std::string_view headerValue) {
     TextContent values;
     values.SetValue("$title", ToString(code) + " " + reason);
     values.SetValue("$content", content);
     HtmlPageSender page(server, request, code, reason);
+    if (!headerName.empty()) {
+        page.AddHeader(headerName, headerValue);
+    }
     page.Send(values);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace Vuxo {
 
@@ -28,6 +29,9 @@ void SendMessagePage(HttpRequest& request, const PageServer& server, const std::
 // The real status with $title = "<code> <reason>" and $content.
 void SendStatusPage(HttpRequest& request, const PageServer& server, int code, const std::string& reason,
                     const std::string& content);
+// The same with one more header after the status line (the "Content-range" of a 416).
+void SendStatusPage(HttpRequest& request, const PageServer& server, int code, const std::string& reason,
+                    const std::string& content, std::string_view headerName, std::string_view headerValue);
 
 // 401 "Unauthorized" with the Basic challenge for realm "/", titled "401 Unauthorized".
 void SendUnauthorizedPage(HttpRequest& request, const PageServer& server);

@@ -124,15 +124,17 @@ TEST_F(DownloadTest, ByteRanges) {
         {"bytes=50-200", 206, "bytes 50-99/100", content.substr(50)},
         {"bytes=-500", 206, "bytes 0-99/100", content},
         {"bytes=90-99,500-600", 206, "bytes 90-99/100", content.substr(90)},
-        {"bytes=100-", 416, "", ""},
-        {"bytes=100-200,300-", 416, "", ""},
-        // A header that is not a valid range is ignored: the whole file.
-        {"bytes=20-10", 200, "", content},
+        // What cannot be served, or is no range at all, is refused with the file's length.
+        {"bytes=100-", 416, "bytes */100", ""},
+        {"bytes=100-200,300-", 416, "bytes */100", ""},
+        {"bytes=40-10", 416, "bytes */100", ""},
+        {"bytes=abc", 416, "bytes */100", ""},
+        {"bytes=a-b", 416, "bytes */100", ""},
+        {"bytes=0x10-20", 416, "bytes */100", ""},
+        {"bytes 0-9", 416, "bytes */100", ""},
+        // A malformed piece ends the list; what came before it is served. Another unit is ignored.
+        {"bytes=0-9,abc", 206, "bytes 0-9/100", content.substr(0, 10)},
         {"pages=1-2", 200, "", content},
-        {"bytes=abc", 200, "", content},
-        {"bytes=a-b", 200, "", content},
-        {"bytes=0-9,abc", 200, "", content},
-        {"bytes=0x10-20", 200, "", content},
         {"bytes=0-9,20-29", 501, "", ""},
     };
     for (const auto& c : cases) {
@@ -145,6 +147,7 @@ TEST_F(DownloadTest, ByteRanges) {
             EXPECT_EQ(r.body, c.body);
         } else if (c.status == 416) {
             EXPECT_EQ(r.reason, "Requested Range Not Satisfiable");
+            EXPECT_EQ(r.Header("Content-Range"), c.contentRange);
         } else {
             EXPECT_EQ(r.reason, "Not Implemented");
         }

@@ -131,12 +131,19 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseFailure{"bytes=0x10-20", {}}, ParseFailure{"bytes=1-2-3", {}},
                       ParseFailure{"bytes=1 2-3", {}}));
 
-TEST(RangeHeaderTest, WhatParsedBeforeABadPieceStays) {
-    // The download ignores such a header; the ranges read before the bad piece are still usable.
+TEST(RangeHeaderTest, WhatParsedBeforeABadPieceStaysAndOtherUnitsAreTold) {
+    // The download serves the ranges read before the bad piece.
     RangeHeader header;
     header.Parse("bytes=0-99,abc");
     ASSERT_TRUE(header.Resolve(1000));
     EXPECT_EQ(header.GetContentRangeValue(), "bytes 0-99/1000");
+    EXPECT_EQ(RangeHeader::GetUnsatisfiedContentRangeValue(1000), "bytes */1000");
+    // Another unit is ignored by the download; a value without a unit is malformed, not another unit.
+    EXPECT_TRUE(RangeHeader::UsesOtherUnit("items=0-1"));
+    EXPECT_TRUE(RangeHeader::UsesOtherUnit("Bytes=0-1"));
+    EXPECT_FALSE(RangeHeader::UsesOtherUnit(" bytes =0-1"));
+    EXPECT_FALSE(RangeHeader::UsesOtherUnit("bytes 0-1"));
+    EXPECT_FALSE(RangeHeader::UsesOtherUnit("abc"));
 }
 
 } // namespace
