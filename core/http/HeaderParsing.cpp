@@ -26,6 +26,26 @@ std::string NextWord(std::string_view text, size_t& pos) {
     return std::string(text.substr(start, pos - start));
 }
 
+constexpr bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// A CR or LF that is not one half of a CR LF. The head ends before the CR LF CR LF that closes it, so a CR
+// at its very end is bare too.
+bool HasBareLineBreak(std::string_view text) {
+    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+        if (at == 0 || text[at - 1] != '\r') {
+            return true;
+        }
+    }
+    for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+        if (at + 1 == text.size() || text[at + 1] != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Trimmed(std::string_view text) {
     std::string s(text);
     Trim(s, kBlanks);
@@ -76,26 +96,81 @@ std::string GetHeaderValue(std::string_view line, std::string_view delimiter) {
 }
 
 void ParseRequestHead(std::string_view text, RequestHead& head) {
+    const auto fault = [&head](const char* why) {
+        if (head.fault == nullptr) {
+            head.fault = why;
+        }
+    };
+    if (HasBareLineBreak(text)) {
+        fault("bare line break");
+    }
     size_t pos = 0;
     head.methodWord = NextWord(text, pos);
     head.uri = NextWord(text, pos);
     head.version = NextWord(text, pos);
-    SkipSpace(text, pos);
+    // The end of the request line; words beyond the third are read as a line of their own.
+    while (pos < text.size() && (IsBlank(text[pos]) || text[pos] == '\r')) {
+        ++pos;
+    }
+    if (pos < text.size() && text[pos] == '\n') {
+        ++pos;
+    }
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) {
             end = text.size();
         }
         std::string_view line = text.substr(pos, end - pos);
-        std::string name = GetHeaderName(line, ":");
-        if (head.headers.count(name) != 0) {
-            head.repeatedNames.push_back(name);
-        } else {
-            head.headers.emplace(std::move(name), GetHeaderValue(line, ":"));
+        pos = end + 1;
+        if (line.empty() || line == "\r") {
+            continue;
         }
-        pos = end;
-        SkipSpace(text, pos);
+        if (IsBlank(line.front())) {
+            fault("folded header line"); // a continuation, or a blank line before the first field
+        }
+        const size_t colon = line.find(':');
+        if (colon != std::string_view::npos && colon > 0 && IsBlank(line[colon - 1])) {
+            fault("blank before a colon");
+        }
+        std::string name;
+        std::string value;
+        if (colon != std::string_view::npos) {
+            name = Trimmed(line.substr(0, colon));
+            ToUpper(name);
+            value = Trimmed(line.substr(colon + 1));
+        }
+        if (head.headers.count(name) != 0) {
+            head.repeatedNames.push_back(std::move(name));
+        } else {
+            head.headers.emplace(std::move(name), std::move(value));
+        }
     }
+}
+
+bool TakeOriginForm(std::string& target, std::string& authority) {
+    if (!target.empty() && target.front() == '/') {
+        return true;
+    }
+    std::string_view rest(target);
+    if (EqualsIgnoringCase(rest.substr(0, 7), "http://")) {
+        rest.remove_prefix(7);
+    } else if (EqualsIgnoringCase(rest.substr(0, 8), "https://")) {
+        rest.remove_prefix(8);
+    } else {
+        return false;
+    }
+    const size_t end = rest.find_first_of("/?");
+    const std::string_view host = rest.substr(0, end);
+    if (host.empty() || host.find('@') != std::string_view::npos) {
+        return false; // user info in a request is an error (RFC 9110 4.2.4)
+    }
+    std::string origin = end == std::string_view::npos || rest[end] == '?' ? "/" : "";
+    if (end != std::string_view::npos) {
+        origin.append(rest.substr(end));
+    }
+    authority.assign(host);
+    target = std::move(origin);
+    return true;
 }
 
 int MethodNumber(std::string_view methodWord) {

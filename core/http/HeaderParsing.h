@@ -43,11 +43,21 @@ struct RequestHead {
     HttpFieldMap headers;
     // Names that came on more than one line (only the first value is in `headers`).
     std::vector<std::string> repeatedNames;
+    // Why the head cannot be read only one way, or null: a CR or LF that is not part of a CR LF, a
+    // folded line (one that starts with a blank), a blank between a name and its colon. Another reader
+    // of such a head (a proxy in front) may see other lines, a body length included.
+    const char* fault = nullptr;
 };
 
 // The three words of the request line (a missing word takes the next word of the text, across line ends),
 // then every further line as "name: value". A line without ':' stores the empty name once.
 void ParseRequestHead(std::string_view text, RequestHead& head);
+
+// Makes the request target its origin form ("/path?query"): an absolute-form target
+// ("http://host:port/path?query", http or https) becomes its path and query ("/" when the path is empty)
+// and `authority` receives its "host:port". False for any other target (asterisk-form "*", a target
+// without a leading "/", an empty or user-info authority): it names nothing here.
+bool TakeOriginForm(std::string& target, std::string& authority);
 
 // 0 for exactly "GET", 1 for exactly "POST", 2 for anything else.
 int MethodNumber(std::string_view methodWord);

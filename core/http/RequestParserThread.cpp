@@ -229,13 +229,14 @@ bool RequestParserThread::ParseRequest(HttpRequest& request) {
     request.m_uri = std::move(head.uri);
     request.m_version = std::move(head.version);
     request.m_headers = std::move(head.headers);
+    m_reusable = true;
+    CheckHead(request, head.fault);
     request.m_path = DecodeRequestPath(request.m_uri);
     ParseQueryString(request.m_uri, request.m_query);
     request.Log(LOG_DEBUG, "Get Method Parsed.");
     request.ParseAuthorization();
     request.SetExpectsContinue(ExpectsContinue(request.m_headers, request.m_version));
 
-    m_reusable = true;
     const int64_t length = CheckBodyFraming(request, head.repeatedNames);
     if (request.m_method == kHttpPost) {
         ParsePostBody(request, std::move(leftover), length);
@@ -255,6 +256,24 @@ void RequestParserThread::Refuse(HttpRequest& request, int code, const char* rea
     request.EndResponse();
     request.Flush();
     throw std::runtime_error(std::string("Illegal request: ") + why);
+}
+
+void RequestParserThread::CheckHead(HttpRequest& request, const char* fault) {
+    // A head that another reader could split into other lines, or a body length hidden in one, is refused
+    // like a doubtful length.
+    if (fault != nullptr) {
+        Refuse(request, 400, "Bad Request", fault);
+    }
+    // Only a path names something here: the path is the target without its first character, taken for
+    // its "/", so "Xpub/a" would name "pub/a" and "*" the root.
+    std::string authority;
+    if (!TakeOriginForm(request.m_uri, authority)) {
+        Refuse(request, 400, "Bad Request", "request target");
+    }
+    if (!authority.empty()) {
+        // An absolute target's host is the one meant, whatever the Host header says (RFC 9112 3.2.2).
+        request.m_headers.insert_or_assign("HOST", std::move(authority));
+    }
 }
 
 int64_t RequestParserThread::CheckBodyFraming(HttpRequest& request,

@@ -78,6 +78,9 @@ private:
     void NoteFirstRequest();
     // Answers `code` at once, then throws: the connection ends.
     [[noreturn]] void Refuse(HttpRequest& request, int code, const char* reason, const char* why);
+    // Refuses a head with a `fault` (HeaderParsing.h) and a target that is no path; an absolute-form
+    // target becomes its path, and its host the HOST header.
+    void CheckHead(HttpRequest& request, const char* fault);
     // The declared body length, -1 without one; refuses a request whose body has no single plain length.
     int64_t CheckBodyFraming(HttpRequest& request, const std::vector<std::string>& repeated);
     void ParsePostBody(HttpRequest& request, std::string leftover, int64_t length);

@@ -124,10 +124,27 @@ bool IsControlCharacter(char c) {
     return byte < 0x20 || byte == 0x7F;
 }
 
+size_t Utf8ControlLengthAt(std::string_view text, size_t i) {
+    const auto byte = [text](size_t at) { return static_cast<unsigned char>(text[at]); };
+    if (byte(i) == 0xC2 && i + 1 < text.size() && byte(i + 1) <= 0x9F) {
+        return 2; // C2 80-9F: U+0080-U+009F (a continuation byte is never below 0x80)
+    }
+    if (byte(i) == 0xE2 && i + 2 < text.size()) {
+        const unsigned char second = byte(i + 1);
+        const unsigned char third = byte(i + 2);
+        if ((second == 0x80 && third >= 0xAA && third <= 0xAE) || // U+202A-U+202E
+            (second == 0x81 && third >= 0xA6 && third <= 0xA9)) { // U+2066-U+2069
+            return 3;
+        }
+    }
+    return 0;
+}
+
 bool HasControlCharacter(std::string_view text) {
-    for (char c : text) {
-        if (IsControlCharacter(c))
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsControlCharacter(text[i]) || Utf8ControlLengthAt(text, i) != 0) {
             return true;
+        }
     }
     return false;
 }

@@ -62,6 +62,11 @@ constexpr bool IsSpace(char c) {
 
 // The ASCII control characters: below 0x20 (line breaks and tabs included) and DEL (0x7F).
 bool IsControlCharacter(char c);
+// The length of the UTF-8 form of a C1 control (U+0080-U+009F) or a bidirectional control (U+202A-U+202E,
+// U+2066-U+2069) at `i`, 0 when none starts there. They draw nothing, yet turn "evil\u202Etxt.exe" into
+// what reads "evilexe.txt".
+size_t Utf8ControlLengthAt(std::string_view text, size_t i);
+// True when the text holds an ASCII control character or one of the UTF-8 ones above.
 bool HasControlCharacter(std::string_view text);
 
 // Every occurrence of `from` replaced by `to`, left to right, resuming after each inserted

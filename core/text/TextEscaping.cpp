@@ -28,14 +28,18 @@ std::string EscapeControlCharacters(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (IsControlCharacter(c)) {
+    size_t escapeUntil = 0; // the end of a UTF-8 control being escaped
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (i >= escapeUntil) {
+            escapeUntil = i + Utf8ControlLengthAt(text, i);
+        }
+        if (i < escapeUntil || IsControlCharacter(text[i])) {
             out.push_back('%');
             out.push_back(kHex[byte >> 4]);
             out.push_back(kHex[byte & 0x0F]);
         } else {
-            out.push_back(c);
+            out.push_back(text[i]);
         }
     }
     return out;

@@ -9,8 +9,9 @@
 namespace Vuxo {
 
 // Every ASCII control character (0x00-0x1F and 0x7F) becomes "%" and two upper-case hex digits, so a
-// text from a request can never start another line of a log: "a\nb" -> "a%0Ab". Other bytes, UTF-8
-// included, are copied.
+// text from a request can never start another line of a log: "a\nb" -> "a%0Ab"; so does each byte of a
+// C1 or bidirectional control (Utf8ControlLengthAt), which could make a line read otherwise than it is:
+// U+202E -> "%E2%80%AE". Other bytes, UTF-8 included, are copied.
 std::string EscapeControlCharacters(std::string_view text);
 
 // Where escaped markup goes: HTML pages, or XML (the playlists). They differ in "'" alone: older HTML

@@ -1,10 +1,10 @@
 #include "plugin/sdk/RequestProcessor.h"
 
+#include "core/text/HostSyntax.h"
 #include "core/text/StringHelpers.h"
 #include "plugin/sdk/PluginModule.h"
 #include "plugin/sdk/SelectionLines.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace Vuxo {
@@ -75,11 +75,10 @@ std::string CorvantaRequestProcessor::GetHost() {
     if (const char* header = GetHeader("HOST"); header != nullptr) {
         std::string host = header;
         Trim(host, " \t\r\n");
-        // A host name is printable ASCII; anything else (a control character that would start a new
-        // playlist line, a blank, raw bytes) is no host, and the server's own address is used instead.
-        const bool printable = !host.empty() && std::all_of(host.begin(), host.end(),
-                                                            [](char c) { return c > ' ' && c < '\x7F'; });
-        if (printable) {
+        // Only a host with its port goes into the playlist's URLs; anything else (a quote or "<" that
+        // would leave the URL, a control character that would start a new playlist line, raw bytes)
+        // gives way to the server's own address.
+        if (IsValidHostAndPort(host)) {
             return host;
         }
     }

@@ -41,8 +41,8 @@ public:
     // The entries of the "selectedFiles" POST field, in order. Lines that would leave the page's folder
     // are left out.
     void GetSelectedFiles(std::vector<SelectedFile>& out);
-    // "host:port" under which the client reached the server: the HOST header as sent (when it is printable
-    // ASCII), else the host's server name and port.
+    // "host:port" under which the client reached the server: the HOST header as sent (when it is a host
+    // with an optional port, IsValidHostAndPort), else the host's server name and port.
     std::string GetHost();
     // One line in the program's log (CORVANTA_LOG_* level).
     void WriteLog(int level, const std::string& text);

@@ -15,7 +15,8 @@ namespace Vuxo {
 
 namespace {
 
-// One name of a folder; a control character could forge a line of the day log or break a page.
+// One name of a folder; a control character could forge a line of the day log or break a page, and a
+// bidirectional one make the name read otherwise than it is.
 bool IsUsableFolderName(const std::string& name) {
     return name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
            !HasControlCharacter(name);

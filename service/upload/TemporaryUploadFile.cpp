@@ -24,9 +24,16 @@ bool TemporaryUploadFile::Create(FileDescriptor folder, const std::string& folde
     if (!folder.IsValid()) {
         return false;
     }
-    const std::string tempName = std::string(kTempUploadPrefix) + name + std::string(kTempUploadSuffix);
+    // Every name the folder can hold has a temporary name that fits beside it; a longer one has no place.
+    const size_t limit = NameLengthLimitIn(folder);
+    if (name.size() > limit) {
+        return false;
+    }
     for (uint32_t n = 0; n <= kMaxUploadNumber; ++n) {
-        std::string candidate = AddNumberSuffix(tempName, n);
+        std::string candidate = MakeTempUploadName(name, n, limit);
+        if (candidate.empty()) {
+            return false;
+        }
         if (QueryLinkStatusIn(folder, candidate) != LinkStatus::Missing) {
             continue;
         }
@@ -35,6 +42,7 @@ bool TemporaryUploadFile::Create(FileDescriptor folder, const std::string& folde
         if (file.IsValid()) {
             m_folder = std::move(folder);
             m_name = name;
+            m_nameLimit = limit;
             m_path = JoinFolderName(folderPath, candidate);
             m_tempName = std::move(candidate);
             m_file = std::move(file);
@@ -61,7 +69,10 @@ bool TemporaryUploadFile::Commit(std::string& finalName) {
         return false;
     }
     for (uint32_t n = 0; n <= kMaxUploadNumber; ++n) {
-        std::string candidate = AddNumberSuffix(m_name, n);
+        std::string candidate = AddNumberSuffixWithin(m_name, n, m_nameLimit);
+        if (candidate.empty()) {
+            return false;
+        }
         if (QueryLinkStatusIn(m_folder, candidate) != LinkStatus::Missing) {
             continue;
         }

@@ -31,6 +31,20 @@ std::u16string FormatNumberWithCommasW(int32_t number);
 // "uploading_a.txt(1).CORVANTA". n = 0 gives the name unchanged.
 std::string AddNumberSuffix(std::string_view name, uint32_t n);
 
+// AddNumberSuffix within `limit` bytes: when the numbered name is longer, the part before the last "."
+// is cut (never inside a character) and `cutMark` follows it: ("abcdef.txt", 1, 12, "~") ->
+// "abc~(1).txt"; when that part cannot take the cut, the whole name is cut as if it had no ".". "" when
+// nothing fits.
+std::string AddNumberSuffixWithin(std::string_view name, uint32_t n, size_t limit,
+                                  std::string_view cutMark = {});
+
+// The temporary name of `name` with the number n, within `limit` bytes: kTempUploadPrefix + name +
+// kTempUploadSuffix, numbered before the suffix. When that is too long, the name is cut and "~" marks the
+// cut ("uploading_<start of the name>~(1).CORVANTA"): it keeps the shape a left-over temporary file is
+// known by and shows how the name began; the number keeps it apart from every other. "" when not even
+// one character of the name fits.
+std::string MakeTempUploadName(std::string_view name, uint32_t n, size_t limit);
+
 // `folder` and `name` joined with exactly one "/" between them.
 std::string JoinFolderName(std::string_view folder, std::string_view name);
 
@@ -39,7 +53,7 @@ enum class UploadNameCheck { Ok, Empty, Invalid };
 // The client's file name as one name of a folder: any folder part (after the last "/" or "\") dropped,
 // invalid UTF-8 made U+FFFD, CR, LF, tab and blank trimmed from both ends. `checked` receives the result;
 // Empty when nothing is left, Invalid for "." and ".." or a name holding a control character (NUL
-// included).
+// included; C1 and bidirectional controls too, HasControlCharacter).
 UploadNameCheck CleanUploadFileName(std::string_view clientName, std::string& checked);
 
 } // namespace Vuxo

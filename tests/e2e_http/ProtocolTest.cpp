@@ -1,5 +1,6 @@
 // What clients that speak unusual or hostile HTTP get from the whole server: methods other than GET, HEAD
-// and POST, bodies announced with "Expect: 100-continue", and many large form bodies at once.
+// and POST, request targets other than a path, bodies announced with "Expect: 100-continue", and many
+// large form bodies at once.
 #include "fixtures/support/FixtureServer.h"
 #include "fixtures/support/TestHttpClient.h"
 
@@ -53,6 +54,38 @@ TEST_F(ProtocolTest, MethodsOtherThanGetHeadAndPostAreNotCarriedOut) {
     EXPECT_EQ(ReadFile(pub + "/hello.txt"), "the content");
     client.SendGet("/pub/hello.txt");
     EXPECT_EQ(client.ReadResponse().body, "the content") << "the connection stays usable";
+}
+
+TEST_F(ProtocolTest, ATargetIsAPathOrAnAbsoluteUrlAndNothingElse) {
+    const struct {
+        const char* requestLine;
+        int status;
+    } rows[] = {
+        {"GET /pub/hello.txt HTTP/1.1", 200},
+        {"GET http://x/pub/hello.txt HTTP/1.1", 200}, // absolute form: its path
+        {"GET HTTP://x:8080/pub/hello.txt?a=1 HTTP/1.1", 200},
+        {"GET http://x HTTP/1.1", 200}, // the root
+        {"GET Xpub/hello.txt HTTP/1.1", 400},
+        {"GET pub/hello.txt HTTP/1.1", 400},
+        {"GET * HTTP/1.1", 400},
+        {"OPTIONS * HTTP/1.1", 400},
+        {"GET ftp://x/pub/hello.txt HTTP/1.1", 400},
+        {"GET http://u@x/pub/hello.txt HTTP/1.1", 400},
+        {"GET http:///pub/hello.txt HTTP/1.1", 400},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.requestLine);
+        TestHttpClient client(fixture.Port());
+        client.Send(std::string(row.requestLine) + "\r\nHost: x\r\nConnection: close\r\n\r\n");
+        const HttpResponse r = client.ReadResponse();
+        EXPECT_EQ(r.status, row.status);
+        if (row.status == 400) {
+            EXPECT_EQ(r.body, "");
+            EXPECT_TRUE(client.ServerClosed());
+        } else if (std::string(row.requestLine).find("hello") != std::string::npos) {
+            EXPECT_EQ(r.body, "the content");
+        }
+    }
 }
 
 TEST_F(ProtocolTest, AFormIsAskedForWithContinueOnlyWhenItWillBeRead) {

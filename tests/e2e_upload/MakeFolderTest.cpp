@@ -92,7 +92,9 @@ TEST_F(MakeFolderTest, NamesThatAreNotOneFolderNameAreRefused) {
     const char* names[] = {".", "..", "%20..%20", "a%2fb", "..%2f..%2fescaped", "a%5cb", "%2fabsolute",
                            "a%00b",
                            // Control characters, which could forge a line of the day log.
-                           "x%0A%5B12%2F09%2000%3A00%3A00%5D%20FORGED", "a%0db", "a%09b", "a%1bb", "a%7fb"};
+                           "x%0A%5B12%2F09%2000%3A00%3A00%5D%20FORGED", "a%0db", "a%09b", "a%1bb", "a%7fb",
+                           // Bidirectional and C1 controls, which make a name read otherwise than it is.
+                           "evil%E2%80%AEtxt.exe", "a%E2%80%AAb", "a%E2%81%A9b", "a%C2%85b", "a%C2%9Fb"};
     for (const char* name : names) {
         EXPECT_EQ(Refusal(std::string("/pub/?action=MakeDirectory&name=") + name),
                   "폴더 이름으로 쓸 수 없는 이름입니다.")

@@ -116,6 +116,13 @@ TEST_F(UploadTest, RefusalsAreAnsweredWithTheirTexts) {
          "/pub/?key=k",
          {{"uploadfile", "a\tb\x1b[31m.txt", "data"}},
          "잘못된 경로입니다."},
+        // Controls that draw nothing but make the name read otherwise ("evilexe.txt").
+        {"a right-to-left override",
+         "/pub/?key=k",
+         {{"uploadfile", "evil\u202etxt.exe", "x"}},
+         "잘못된 경로입니다."},
+        {"an isolate", "/pub/?key=k", {{"uploadfile", "a\u2066b.txt", "x"}}, "잘못된 경로입니다."},
+        {"a C1 control", "/pub/?key=k", {{"uploadfile", "a\u0085b.txt", "x"}}, "잘못된 경로입니다."},
         {"two refused parts",
          "/pub/?key=k",
          {{"comment", std::nullopt, "hello"}, {"other", "new.txt", "data"}},
@@ -137,6 +144,25 @@ TEST_F(UploadTest, RefusalsAreAnsweredWithTheirTexts) {
     EXPECT_EQ(Upload(Port(), "/nowhere/?key=k", "x.txt", "x").status, 404);
     EXPECT_EQ(Upload(Port(), "/pub/../?key=k", "x.txt", "x").status, 301);
     EXPECT_EQ(FolderNames(pub), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(UploadTest, EveryNameAFolderCanHoldIsStored) {
+    ASSERT_TRUE(fixture.Start());
+    std::string korean;
+    for (int i = 0; i < 83; ++i) {
+        korean += "\xED\x95\x9C";
+    }
+    for (const std::string& name :
+         {std::string(233, 'a') + ".txt", std::string(251, 'b') + ".txt", korean + ".txt"}) {
+        SCOPED_TRACE(name.size()); // 237 to 255 bytes: the temporary name is longer than any name can be
+        EXPECT_EQ(Upload(Port(), "/pub/?key=k", name, name).body, "OK");
+        EXPECT_EQ(ReadFile(pub + "/" + name), name);
+    }
+    // The second of one name is numbered, its name cut (between characters) to make room.
+    EXPECT_EQ(Upload(Port(), "/pub/?key=k", korean + ".txt", "again").body, "OK");
+    EXPECT_EQ(ReadFile(pub + "/" + korean.substr(0, korean.size() - 3) + "(1).txt"), "again");
+    EXPECT_EQ(FolderNames(pub).size(), 4u);
+    EXPECT_FALSE(HasTemporaryFile(pub));
 }
 
 TEST_F(UploadTest, APlainFieldBeforeTheFileIsSkipped) {

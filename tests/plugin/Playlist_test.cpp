@@ -99,7 +99,7 @@ TEST_F(Playlists, AsxStaysWellFormedWhateverTheNames) {
         share.WriteFile(std::string("v/") + name, "x");
     }
     FakeRequest request = MakeRequest("s", share.Path(), "s/", "v/\n");
-    request.headers["HOST"] = "evil\"&<host>:80";
+    request.headers["HOST"] = "a&b'c:80"; // a host name may hold "&" and "'"
     asx.Run(request);
     const std::string& body = request.response.body;
     EXPECT_NE(body.find("\n&lt;tag&gt;.avi</title>"), std::string::npos) << body;
@@ -107,8 +107,7 @@ TEST_F(Playlists, AsxStaysWellFormedWhateverTheNames) {
     EXPECT_NE(body.find("\nit&apos;s &quot;q&quot;.avi</title>"), std::string::npos) << body;
     EXPECT_NE(body.find("\nsmile _.avi</title>"), std::string::npos) << body;
     EXPECT_NE(body.find("\nctl__.avi</title>"), std::string::npos) << body;
-    EXPECT_NE(body.find("href = \"http://evil&quot;&amp;&lt;host&gt;:80/s/v/a%26b.avi\""), std::string::npos)
-        << body;
+    EXPECT_NE(body.find("href = \"http://a&amp;b&apos;c:80/s/v/a%26b.avi\""), std::string::npos) << body;
 
     const std::string path = work / "list.asx";
     SaveFile(path, body);
@@ -135,6 +134,41 @@ TEST_F(Playlists, M3uLinesCannotBeSplitByControlCharacters) {
         m3u.Run(other);
         EXPECT_EQ(other.response.body,
                   "#EXTM3U\n#EXTINF:-1,tab_bell_.mp3\nhttp://192.0.2.7:8080/s/tab%09bell%07.mp3\n");
+    }
+}
+
+TEST_F(Playlists, OnlyAHostWithAnOptionalPortIsWrittenIntoTheUrls) {
+    share.WriteFile("t.mp3", "x");
+    const std::pair<const char*, const char*> cases[] = {
+        {"media.example", "media.example"},
+        {"media.example:8080", "media.example:8080"},
+        {"192.0.2.1:80", "192.0.2.1:80"},
+        {"[2001:db8::1]:8080", "[2001:db8::1]:8080"},
+        {"[::ffff:192.0.2.1]", "[::ffff:192.0.2.1]"},
+        {"xn--bcher-kva.example:81", "xn--bcher-kva.example:81"},
+        {"a%41b:1", "a%41b:1"},
+        // Anything else gives way to the server's own address.
+        {"evil.example\"><script>alert(1)</script>", "192.0.2.7:8080"},
+        {"evil.example/x", "192.0.2.7:8080"},
+        {"user@evil.example", "192.0.2.7:8080"},
+        {"evil.example:", "192.0.2.7:8080"},
+        {"evil.example:65536", "192.0.2.7:8080"},
+        {"evil.example:80:80", "192.0.2.7:8080"},
+        {"evil.example:8o", "192.0.2.7:8080"},
+        {"[2001:db8::1", "192.0.2.7:8080"},
+        {"[evil]:80", "192.0.2.7:8080"},
+        {"[::1]x", "192.0.2.7:8080"},
+        {"a%4:80", "192.0.2.7:8080"},
+        {"caf\xC3\xA9.example", "192.0.2.7:8080"},
+        {":80", "192.0.2.7:8080"},
+    };
+    for (const auto& [host, written] : cases) {
+        SCOPED_TRACE(host);
+        FakeRequest request = MakeRequest("s", share.Path(), "s/", "t.mp3\n");
+        request.headers["HOST"] = host;
+        m3u.Run(request);
+        EXPECT_EQ(request.response.body,
+                  "#EXTM3U\n#EXTINF:-1,t.mp3\nhttp://" + std::string(written) + "/s/t.mp3\n");
     }
 }
 

@@ -63,6 +63,11 @@ bool RemoveFileIn(const FileDescriptor& folder, const std::string& name) {
     return ::unlinkat(folder.Get(), name.c_str(), 0) == 0;
 }
 
+size_t NameLengthLimitIn(const FileDescriptor& folder) {
+    const long limit = ::fpathconf(folder.Get(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : kCommonNameLengthLimit;
+}
+
 int MakeFolderIn(const FileDescriptor& folder, const std::string& name) {
     return ::mkdirat(folder.Get(), name.c_str(), 0777) == 0 ? 0 : errno;
 }

@@ -1,10 +1,12 @@
 // The calls on names in the file system that the core needs beside opening files: access and link
-// checks, the real path of a name, a uniquely named new file, renaming over a file, removing a file and
-// flushing a folder's entries. Stateless; every function is safe on any thread.
+// checks, the real path of a name, a uniquely named new file, renaming over a file, removing a file, the
+// longest name a folder takes and flushing a folder's entries. Stateless; every function is safe on any
+// thread.
 #pragma once
 
 #include "core/platform/fs/FileDescriptor.h"
 
+#include <cstddef>
 #include <string>
 
 namespace Vuxo {
@@ -39,6 +41,11 @@ bool RenameReplacing(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
 // The same for `name` in the open `folder`.
 bool RemoveFileIn(const FileDescriptor& folder, const std::string& name);
+
+// The longest name in bytes that the file system of the open `folder` takes; when it cannot say,
+// kCommonNameLengthLimit, the limit of Linux's own file systems.
+constexpr size_t kCommonNameLengthLimit = 255;
+size_t NameLengthLimitIn(const FileDescriptor& folder);
 
 // Makes the folder `name` in the open `folder` (mode 0777 less the umask). 0 or the errno value: EEXIST
 // when anything has that name.

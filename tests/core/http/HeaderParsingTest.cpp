@@ -81,6 +81,60 @@ TEST(RequestHead, MissingWordsAndOddLines) {
     EXPECT_EQ(wrapped.headers["A"], "1");
 }
 
+TEST(RequestHead, HeadsThatAnotherReaderCouldSplitOtherwiseAreMarked) {
+    const struct {
+        const char* head;
+        bool faulty;
+    } rows[] = {
+        {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 5", false},
+        {"GET / HTTP/1.1 \r\nHost: x:80\r\nA:b\r\nEmpty:", false},
+        {"GET / HTTP/1.1\r\nContent-Length : 5", true},  // a blank before the colon
+        {"GET / HTTP/1.1\r\nContent-Length\t: 5", true}, // or a tab
+        {"GET / HTTP/1.1\r\nX: a\r\n Content-Length: 5", true},
+        {"GET / HTTP/1.1\r\nX: a\r\n\tmore", true},
+        {"GET / HTTP/1.1\r\n Host: x", true}, // a blank line start before the first field
+        {"GET / HTTP/1.1\r\nX: a\nContent-Length: 5", true},
+        {"GET / HTTP/1.1\nHost: x", true},
+        {"GET / HTTP/1.1\r\nX: a\rContent-Length: 5", true},
+        {"GET / HTTP/1.1\r\nX: a\r", true}, // the CR of the closing CR LF CR LF follows: bare
+    };
+    for (const auto& row : rows) {
+        RequestHead head;
+        ParseRequestHead(row.head, head);
+        EXPECT_EQ(head.fault != nullptr, row.faulty) << row.head;
+    }
+}
+
+TEST(RequestTarget, OriginFormStaysAbsoluteFormGivesItsPathAndNothingElseNamesAPath) {
+    const struct {
+        const char* target;
+        bool taken;
+        const char* origin;
+        const char* authority;
+    } rows[] = {
+        {"/pub/a.txt?x=1", true, "/pub/a.txt?x=1", ""},
+        {"/", true, "/", ""},
+        {"http://host/pub/a.txt", true, "/pub/a.txt", "host"},
+        {"HTTPS://host:8080/pub/?x=1", true, "/pub/?x=1", "host:8080"},
+        {"http://host", true, "/", "host"},
+        {"http://host?identify", true, "/?identify", "host"},
+        {"Xpub/a.txt", false, "", ""},
+        {"*", false, "", ""},
+        {"http:///pub/a.txt", false, "", ""},
+        {"http://user@host/pub/a.txt", false, "", ""},
+        {"http:/pub/a.txt", false, "", ""},
+    };
+    for (const auto& row : rows) {
+        std::string target = row.target;
+        std::string authority;
+        ASSERT_EQ(TakeOriginForm(target, authority), row.taken) << row.target;
+        if (row.taken) {
+            EXPECT_EQ(target, row.origin) << row.target;
+            EXPECT_EQ(authority, row.authority) << row.target;
+        }
+    }
+}
+
 TEST(RequestHead, MethodNumbers) {
     EXPECT_EQ(MethodNumber("GET"), kHttpGet);
     EXPECT_EQ(MethodNumber("POST"), kHttpPost);

@@ -302,6 +302,24 @@ TEST(HttpRequestParsing, RequestFieldsReachTheHandlerAndTheTransferStatus) {
     EXPECT_GE(counter.unregistered.load(), 1) << "the request's transfer leaves the aggregator";
 }
 
+TEST(HttpRequestParsing, AnAbsoluteTargetGivesItsPathAndItsHostOverTheHostHeader) {
+    std::string path, uri, host;
+    HttpFieldMap query;
+    FunctionHandler handler([&](HttpRequest& r) {
+        path = r.GetPath();
+        uri = r.GetUri();
+        query = r.GetQuery();
+        host = r.GetHeaders().at("HOST");
+    });
+    RunningServer s(handler);
+    Exchange(s.Port(), "GET http://target.example:81/a%20b?x=1 HTTP/1.1\r\nHost: other\r\n\r\n");
+    s.server.Stop();
+    EXPECT_EQ(path, "a b");
+    EXPECT_EQ(uri, "/a%20b?x=1");
+    EXPECT_EQ(query, (HttpFieldMap{{"x", "1"}}));
+    EXPECT_EQ(host, "target.example:81");
+}
+
 TEST(HttpRequestParsing, FormBodiesWhateverTheirSegments) {
     HttpFieldMap form;
     FunctionHandler handler([&](HttpRequest& r) {
@@ -370,6 +388,12 @@ TEST(HttpRequestParsing, ABodyWhoseLengthIsInDoubtIsRefusedAndEndsTheConnection)
         {"Content-Length: +27\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
         {"Content-Length: 2 7\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
         {"Content-Length:\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
+        // A length that a reader in front may not see as one: it would take the hidden request for
+        // another (24 bytes, the hidden one's size, so that a server taking the length swallows it).
+        {"Content-Length : 24\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
+        {"X: a\r\n Content-Length: 24\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
+        {"X: a\nContent-Length: 24\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
+        {"X: a\rContent-Length: 24\r\n", "HTTP/1.1 400 Bad Request\r\nConnection:close\r\n\r\n"},
     };
     for (const char* method : {"POST", "GET"}) {
         for (const auto& c : cases) {

@@ -109,12 +109,19 @@ TEST_F(ServerLogSinkTest, AlertsKeepTheirLineBreaksAsCrLf) {
 
 TEST_F(ServerLogSinkTest, ControlCharactersOfOtherEntriesAreEscapedSoOneEntryIsOneLine) {
     sink.WriteLog(LOG_INFO, std::string_view("[1.2.3.4] made: x\n[12/09 00:00:00] FORGED\r\t\x7f\x01 한"));
-    EXPECT_EQ(ReadFile(LogFile(now)),
-              "\xEF\xBB\xBF[03/04 05:06:07] [1.2.3.4] made: x%0A[12/09 00:00:00] FORGED%0D%09%7F%01 한\r\n");
+    // C1 and bidirectional controls too, which would make the line read otherwise; "…" and "‧" stay.
+    sink.WriteLog(LOG_INFO,
+                  std::string_view("evil\u202Etxt.exe \u2066\u2069\u202A \u0085\u009F \u2026\u2027"));
+    EXPECT_EQ(
+        ReadFile(LogFile(now)),
+        "\xEF\xBB\xBF[03/04 05:06:07] [1.2.3.4] made: x%0A[12/09 00:00:00] FORGED%0D%09%7F%01 한\r\n"
+        "[03/04 05:06:07] evil%E2%80%AEtxt.exe %E2%81%A6%E2%81%A9%E2%80%AA %C2%85%C2%9F \u2026\u2027\r\n");
     const std::vector<LogEntry> entries = Drain(queue);
-    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].text,
               u"[03/04 05:06:07] [1.2.3.4] made: x%0A[12/09 00:00:00] FORGED%0D%09%7F%01 한");
+    EXPECT_EQ(entries[1].text,
+              u"[03/04 05:06:07] evil%E2%80%AEtxt.exe %E2%81%A6%E2%81%A9%E2%80%AA %C2%85%C2%9F \u2026\u2027");
 }
 
 TEST_F(ServerLogSinkTest, LevelsFileQueueAndAlert) {

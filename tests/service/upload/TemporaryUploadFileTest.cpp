@@ -116,6 +116,29 @@ TEST(TemporaryUploadFileTest, ALinkUnderTheTemporaryNameIsNotFollowed) {
     EXPECT_FALSE(fs::exists(outside.Path("victim")));
 }
 
+TEST(TemporaryUploadFileTest, EveryNameTheFolderCanHoldArrivesEvenTwice) {
+    TempDir folder;
+    const std::string longest = std::string(251, 'n') + ".txt"; // the longest name the folder takes
+    TemporaryUploadFile first;
+    TemporaryUploadFile second;
+    ASSERT_TRUE(first.Create(folder.Path(), longest));
+    ASSERT_TRUE(second.Create(folder.Path(), longest));
+    for (const TemporaryUploadFile* file : {&first, &second}) {
+        const std::string temporary = fs::path(file->GetPath()).filename().string();
+        EXPECT_EQ(temporary.size(), 255u) << temporary;
+        EXPECT_EQ(temporary.rfind("uploading_nnn", 0), 0u) << temporary;
+    }
+    EXPECT_NE(first.GetPath(), second.GetPath());
+    std::string firstName;
+    std::string secondName;
+    ASSERT_TRUE(Store(first, "one", firstName) && Store(second, "two", secondName));
+    EXPECT_EQ(ReadFile(folder.Path(longest)), "one");
+    EXPECT_EQ(ReadFile(folder.Path(std::string(248, 'n') + "(1).txt")), "two");
+    // A name the folder cannot hold has no temporary file either.
+    TemporaryUploadFile tooLong;
+    EXPECT_FALSE(tooLong.Create(folder.Path(), longest + "x"));
+}
+
 TEST(TemporaryUploadFileTest, NoFolderNoFile) {
     TempDir folder;
     TemporaryUploadFile file;

@@ -24,6 +24,41 @@ TEST(UploadNamesTest, NumberGoesBeforeTheLastDotOrAtTheEnd) {
     }
 }
 
+TEST(UploadNamesTest, NamesTooLongForTheirNumberedOrTemporaryFormAreCutToFit) {
+    const std::string korean = "\xED\x95\x9C"; // three bytes
+    const struct {
+        std::string name;
+        uint32_t n;
+        size_t limit;
+        std::string numbered;
+        std::string temporary;
+    } cases[] = {
+        {"a.txt", 0, 255, "a.txt", "uploading_a.txt.CORVANTA"},
+        {"a.txt", 2, 255, "a(2).txt", "uploading_a.txt(2).CORVANTA"},
+        {"abcdef.txt", 0, 10, "abcdef.txt", ""}, // not one character of it beside prefix and suffix
+        {"abcdef.txt", 1, 12, "abcde(1).txt", ""},
+        {"abcdef.txt", 0, 23, "abcdef.txt", "uploading_abc~.CORVANTA"},
+        {"abcdef.txt", 1, 26, "abcdef(1).txt", "uploading_abc~(1).CORVANTA"},
+        {korean + korean + ".t", 1, 10, korean + "(1).t", ""}, // never inside a character
+        {korean + korean + ".t", 0, 25, korean + korean + ".t", "uploading_" + korean + "~.CORVANTA"},
+        {".abcdefgh", 1, 8, ".abcd(1)", ""}, // the part after the dot alone is too long
+        {"a.toolongtail", 1, 8, "a.too(1)", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + " " + std::to_string(c.n) + " " + std::to_string(c.limit));
+        EXPECT_EQ(AddNumberSuffixWithin(c.name, c.n, c.limit), c.numbered);
+        EXPECT_EQ(MakeTempUploadName(c.name, c.n, c.limit), c.temporary);
+    }
+    // A name of the longest kind: its temporary name fits and keeps its shape, whatever the number.
+    const std::string longest(251, 'n');
+    for (uint32_t n : {0u, 1u, 1000000u}) {
+        const std::string temporary = MakeTempUploadName(longest + ".txt", n, 255);
+        EXPECT_EQ(temporary.size(), 255u);
+        EXPECT_EQ(temporary.rfind("uploading_nnn", 0), 0u);
+        EXPECT_EQ(temporary.substr(temporary.size() - 9), ".CORVANTA");
+    }
+}
+
 TEST(UploadNamesTest, NumbersWithCommas) {
     EXPECT_EQ(FormatNumberWithCommasW(0), u"0");
     EXPECT_EQ(FormatNumberWithCommasW(999), u"999");
