@@ -227,21 +227,35 @@ std::vector<std::string> QuilloServer::HostAddresses() const {
     return addresses;
 }
 
+RunningCheckRequest QuilloServer::PrepareRunningCheck() const {
+    RunningCheckRequest request;
+    request.running = IsRunning();
+    request.serviceAddress = m_options.serviceAddress;
+    if (!request.running) {
+        return request;
+    }
+    request.port = GetPort();
+    if (m_config.useHostName.load()) {
+        request.address = m_config.HostName.Get();
+        Trim(request.address, " \t\r\n");
+    }
+    if (request.address.empty()) {
+        request.address = GetAddress();
+    }
+    return request;
+}
+
 bool QuilloServer::RunningCheck(RunningCheckCancel* cancel) {
-    if (!IsRunning() || m_options.serviceAddress.empty()) {
+    return RunRunningCheck(PrepareRunningCheck(), cancel);
+}
+
+bool RunRunningCheck(const RunningCheckRequest& request, RunningCheckCancel* cancel) {
+    if (!request.running || request.serviceAddress.empty()) {
         return false;
     }
-    std::string address;
-    if (m_config.useHostName.load()) {
-        address = m_config.HostName.Get();
-        Trim(address, " \t\r\n");
-    }
-    if (address.empty()) {
-        address = GetAddress();
-    }
-    HttpConnection connection(kHttpClientGet, MakeServiceUrl(m_options.serviceAddress, kRunningCheckPath));
-    connection.AddField("port", std::to_string(GetPort()));
-    connection.AddField("addr", address);
+    HttpConnection connection(kHttpClientGet, MakeServiceUrl(request.serviceAddress, kRunningCheckPath));
+    connection.AddField("port", std::to_string(request.port));
+    connection.AddField("addr", request.address);
     const RunningCheckCancel::Scope cancellable(cancel, connection);
     if (cancellable.CameTooLate()) {
         return false;

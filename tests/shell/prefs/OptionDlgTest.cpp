@@ -143,7 +143,7 @@ private slots:
             config.useHostName = true;
             config.preferredLancardAddress.Set("172.16.0.1"); // this host no longer has it
         });
-        fixture.Environment().connectionCheck.run = [] { return true; };
+        fixture.Environment().connectionCheck.run = [](const RunningCheckRequest&) { return true; };
         {
             auto dialog = fixture.OpenDialog();
             QWidget& page = Page(*dialog, COptionDlg::kServer);
@@ -182,7 +182,11 @@ private slots:
         std::promise<bool> answer;
         std::shared_future<bool> answered = answer.get_future().share();
         std::atomic<int> cancels{0};
-        fixture.Environment().connectionCheck = {[answered] { return answered.get(); },
+        RunningCheckRequest handed; // read from the server on this thread, for the worker
+        fixture.Environment().connectionCheck = {[answered, &handed](const RunningCheckRequest& request) {
+                                                     handed = request;
+                                                     return answered.get();
+                                                 },
                                                  [&cancels] { ++cancels; }};
 
         auto dialog = fixture.OpenDialog();
@@ -195,9 +199,10 @@ private slots:
                  std::vector<QString>{QString::fromUtf8("정상적으로 접속이 가능합니다.")});
         QCOMPARE(fixture.boxes.shown[0].caption, QStringLiteral("Quillo Corvanta"));
         QVERIFY(check->isEnabled());
+        QVERIFY(handed.running && handed.port == fixture.Server().GetPort());
 
         fixture.boxes.shown.clear();
-        fixture.Environment().connectionCheck.run = [] { return false; };
+        fixture.Environment().connectionCheck.run = [](const RunningCheckRequest&) { return false; };
         check->click();
         QVERIFY(FrameTest::PumpUntil([&] { return !fixture.boxes.shown.empty(); }));
         QCOMPARE(BoxTexts(fixture.boxes),
@@ -212,11 +217,12 @@ private slots:
         fixture.boxes.shown.clear();
         std::promise<bool> never;
         std::shared_future<bool> stalled = never.get_future().share();
-        fixture.Environment().connectionCheck = {[stalled] { return stalled.get(); },
-                                                 [&never, &cancels] {
-                                                     ++cancels;
-                                                     never.set_value(false);
-                                                 }};
+        fixture.Environment().connectionCheck = {
+            [stalled](const RunningCheckRequest&) { return stalled.get(); },
+            [&never, &cancels] {
+                ++cancels;
+                never.set_value(false);
+            }};
         check->click();
         QCOMPARE(PressCancel(*dialog), int(QDialog::Rejected));
         QCOMPARE(cancels.load(), 1);
