@@ -70,6 +70,16 @@ private slots:
         for (int i = 0; i < 8; ++i) {
             QCOMPARE(Page(*dialog, i).isHidden(), i != 3);
         }
+
+        // Back and forth through the pages, the dialog keeps its size.
+        dialog->show();
+        QCoreApplication::processEvents();
+        const QSize size = dialog->size();
+        for (const int row : {7, 6, 5, 4, 3, 2, 1, 0, 7, 0, 4, 1}) {
+            list->setCurrentRow(row);
+            QCoreApplication::processEvents();
+            QCOMPARE(dialog->size(), size);
+        }
     }
 
     void okAppliesEveryPageAndCancelWritesNothing() {
