@@ -101,11 +101,9 @@ void COptionDlg::ShowPage(int index) {
 void COptionDlg::accept() {
     for (int i = 0; i < GetPageCount(); ++i) {
         if (!GetPage(i).Validate()) {
+            // The box comes over the page with the bad value, its field focused, not over the page shown.
             ShowPage(i);
-            // The page put the focus on the field to mend while it may have been hidden; now it shows.
-            if (QWidget* field = GetPage(i).GetWindow()->focusWidget()) {
-                field->setFocus(Qt::OtherFocusReason);
-            }
+            GetPage(i).Refuse();
             return;
         }
     }

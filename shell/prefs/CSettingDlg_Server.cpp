@@ -172,17 +172,17 @@ bool CSettingDlg_Server::ReadPort(unsigned& port) const {
 
 bool CSettingDlg_Server::Validate() {
     unsigned port = 0;
-    if (ReadPort(port)) {
-        return true;
-    }
+    return ReadPort(port);
+}
+
+void CSettingDlg_Server::Refuse() {
+    m_port->setFocus(Qt::OtherFocusReason);
+    m_port->selectAll();
     m_environment.platform.boxes.Show(
         this,
         QString::fromStdString(FormatString(256, Tr("Failed to exchanging data!\n(Control ID: %u)"),
                                             static_cast<unsigned>(kPortEditId))),
         QString(), BoxIcon::Warning, BoxButtons::Ok);
-    m_port->setFocus(Qt::OtherFocusReason);
-    m_port->selectAll();
-    return false;
 }
 
 void CSettingDlg_Server::Apply() {

@@ -29,6 +29,8 @@ public:
     ~CSettingDlg_Server() override;
 
     bool Validate();
+    // The port edit gets the focus, then the box says what it takes.
+    void Refuse();
     void Apply();
 
     // The page the user troubleshoots a failed connection test with, shipped in the program's folder.

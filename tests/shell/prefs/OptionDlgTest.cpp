@@ -129,15 +129,22 @@ private slots:
         auto dialog = fixture.OpenDialog();
         auto* port = FrameTest::FindControl<QLineEdit>(Page(*dialog, COptionDlg::kServer), 1000);
         FrameTest::FindControl<QCheckBox>(Page(*dialog, COptionDlg::kGeneral), 1002)->setChecked(true);
+        // While the box shows, the page with the bad port shows behind it, its field focused.
+        bool portShown = false;
+        QWidget* focused = nullptr;
+        fixture.boxes.whileOpen = [&] {
+            portShown = Page(*dialog, COptionDlg::kServer).isVisibleTo(dialog.get());
+            focused = dialog->focusWidget();
+        };
         for (const char* text : {"", "0", "65536", "70000"}) {
             fixture.boxes.shown.clear();
             port->setText(QString::fromUtf8(text));
-            dialog->ShowPage(COptionDlg::kGeneral);
+            dialog->ShowPage(COptionDlg::kPlugin);
             QCOMPARE(PressOk(*dialog), int(QDialog::Rejected));
+            QVERIFY(portShown);
+            QCOMPARE(focused, port);
             QCOMPARE(BoxTexts(fixture.boxes), std::vector<QString>{kPortRefused});
             QCOMPARE(fixture.boxes.shown[0].icon, BoxIcon::Warning);
-            QCOMPARE(dialog->GetCurrentPage(), int(COptionDlg::kServer));
-            QCOMPARE(dialog->focusWidget(), port);
             QVERIFY(!fixture.Config().bootOnTray.load());
             QCOMPARE(fixture.Config().port.load(), static_cast<unsigned short>(8080));
         }
