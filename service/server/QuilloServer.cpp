@@ -231,22 +231,37 @@ std::vector<std::string> QuilloServer::HostAddresses() const {
     return addresses;
 }
 
+RunningCheckRequest QuilloServer::PrepareRunningCheck() const {
+    RunningCheckRequest request;
+    request.running = IsRunning();
+    request.serviceAddress = m_options.serviceAddress;
+    request.lookup = m_options.lookup;
+    if (!request.running) {
+        return request;
+    }
+    request.port = GetPort();
+    if (m_config.useHostName.load()) {
+        request.address = m_config.HostName.Get();
+        Trim(request.address, " \t\r\n");
+    }
+    if (request.address.empty()) {
+        request.address = GetAddress();
+    }
+    return request;
+}
+
 bool QuilloServer::RunningCheck(RunningCheckCancel* cancel) {
-    if (!IsRunning() || m_options.serviceAddress.empty()) {
+    return RunRunningCheck(PrepareRunningCheck(), cancel);
+}
+
+bool RunRunningCheck(const RunningCheckRequest& request, RunningCheckCancel* cancel) {
+    if (!request.running || request.serviceAddress.empty()) {
         return false;
     }
-    std::string address;
-    if (m_config.useHostName.load()) {
-        address = m_config.HostName.Get();
-        Trim(address, " \t\r\n");
-    }
-    if (address.empty()) {
-        address = GetAddress();
-    }
-    HttpConnection connection(kHttpClientGet, MakeServiceUrl(m_options.serviceAddress, kRunningCheckPath));
-    connection.AddField("port", std::to_string(GetPort()));
-    connection.AddField("addr", address);
-    connection.SetLookup(m_options.lookup);
+    HttpConnection connection(kHttpClientGet, MakeServiceUrl(request.serviceAddress, kRunningCheckPath));
+    connection.AddField("port", std::to_string(request.port));
+    connection.AddField("addr", request.address);
+    connection.SetLookup(request.lookup);
     const RunningCheckCancel::Scope cancellable(cancel, connection);
     if (cancellable.CameTooLate()) {
         return false;

@@ -4,10 +4,12 @@
 // request dispatcher on the configured port, knows the address under which the server is shown, and talks
 // to the maker's web service: the public address, the version check and the connection test.
 // The shell creates one at start and destroys it at exit, on its GUI thread; tests build one over a
-// configuration in a temporary folder. Start, Stop, ChangePort, RunningCheck and the destructor run on
-// one thread, which also owns the worker threads (the public-address threads, the version check): Stop
-// and the destructor cancel and join them. The address string and its generation are guarded by the
-// address lock; the managers guard themselves and are reached by connection threads through ServerContext.
+// configuration in a temporary folder. Start, Stop, ChangePort, RunningCheck, PrepareRunningCheck and the
+// destructor run on one thread, which also owns the worker threads (the public-address threads, the
+// version check): Stop and the destructor cancel and join them. The connection test that runs on another
+// thread (the Server page's) is handed a RunningCheckRequest and reaches no server (RunRunningCheck).
+// The address string and its generation are guarded by the address lock; the managers guard themselves
+// and are reached by connection threads through ServerContext.
 #pragma once
 
 #include "core/platform/net/HostLookup.h"
@@ -30,6 +32,19 @@ class RunningCheckCancel;
 class UpdateIPStringThread;
 class VersionCheckThread;
 class WebServer;
+
+// What the connection test asks the maker's service, taken from the server on its own thread
+// (QuilloServer::PrepareRunningCheck), so that the exchange itself may run on any thread.
+struct RunningCheckRequest {
+    bool running = false;
+    uint16_t port = 0;
+    // The host name when `useHostName` is set and not blank, else the address the server is shown under.
+    std::string address;
+    // host[:port] of the maker's web service ("" for none).
+    std::string serviceAddress;
+    // The server's name lookup of that host (empty: the system's).
+    Net::BlockingLookup lookup;
+};
 
 // What the server object is given besides its configuration: the maker's service and the callbacks to
 // the shell. Every callback may be empty.
@@ -91,10 +106,9 @@ public:
     std::string GetAddress() const;
     void SetAddress(const std::string& address);
 
-    // Asks the maker's service whether it reaches this server from outside: true when the service's
-    // request to the address (the host name when `useHostName` is set) and port got this server's
-    // instance id. False while stopped, without a service, and on any failure. Blocks until answered or
-    // until `cancel` (when given) is cancelled from another thread.
+    // What the connection test needs of the server and its configuration, read now.
+    RunningCheckRequest PrepareRunningCheck() const;
+    // RunRunningCheck of PrepareRunningCheck(), all on this thread.
     bool RunningCheck(RunningCheckCancel* cancel = nullptr);
 
     // "http://" + address (+ ":" + port unless the address holds ":" or the port is 80) + "/"; "" while
@@ -150,6 +164,12 @@ private:
 // built-in copy), the built-in skin, the skin folders and the configured default skin, then the IP-filter
 // rules from the configuration. The shell calls it again when skins or the MIME table may have changed.
 void ReloadResources(QuilloServer& server);
+
+// Asks the maker's service whether it reaches the server from outside: true when the service's request
+// to the request's address and port got this program's instance id. False when the server was not
+// running or there is no service, and on any failure. Blocks until answered or until `cancel` (when
+// given) is cancelled from another thread. Any thread: it touches no server object.
+bool RunRunningCheck(const RunningCheckRequest& request, RunningCheckCancel* cancel = nullptr);
 
 // "http://" + address, ":" + port unless the address holds ":" or the port is 80, then "/".
 std::string MakeServerUrl(const std::string& address, uint16_t port);

@@ -24,4 +24,14 @@ BoxAnswer QtMessageBoxes::ShowWithLink(QWidget* parent, const QString& text, con
                : BoxAnswer::No;
 }
 
+void QtMessageBoxes::ShowLinkNotice(QWidget* parent, const QString& text, const QString& linkText,
+                                    const QString& linkAddress, const QString& caption) {
+    auto* box = new CUrlMessageBox(m_opener, text, linkText, linkAddress, caption, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    // Its button ends it as well as the close button does.
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    box->show();
+}
+
 } // namespace Vuxo

@@ -26,7 +26,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QStatusBar>
 #include <QThread>
@@ -355,16 +354,12 @@ void CMainFrame::ShowAlert(const QString& text) {
 }
 
 void CMainFrame::ShowNewerRevisionNotice() {
-    // A plain box for now, without a loop of its own: the event loop goes on while it shows.
-    const QString text = FrameText("현재 실행되고 있는 Quillo Corvanta가 최신 버전이 아닙니다.\n"
-                                   "다음 링크에서 최신 버전을 받으실 수 있습니다.") +
-                         QStringLiteral("\n") + QString::fromUtf8(kMakerHomepage);
-    auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8(kWindowTitle), text,
-                                QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("newerRevisionNotice"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    // Without a loop of its own: the event loop, and with it the server's window, goes on while it shows.
+    const QString homepage = QString::fromUtf8(kMakerHomepage);
+    m_platform.boxes.ShowLinkNotice(this,
+                                    FrameText("현재 실행되고 있는 Quillo Corvanta가 최신 버전이 아닙니다.\n"
+                                              "다음 링크에서 최신 버전을 받으실 수 있습니다."),
+                                    homepage, homepage, FrameText(kWindowTitle));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -149,8 +149,6 @@ private:
     // What follows the preferences dialog's OK: the port, the language notice, the connection limits, the
     // address, the save.
     void AfterPreferences(uint16_t oldPort, const std::string& oldLanguage);
-    // The server's own connection test, cancelled when the dialog that asked for it goes.
-    ConnectionCheck ServerConnectionCheck() const;
     void OnAddShare();
     void OnExit();
     void OnDeleteShares();

@@ -25,18 +25,19 @@ std::vector<std::string> LocalAddresses() {
     return addresses;
 }
 
+// The server's own connection test, cancelled when the dialog that asked for it goes. One cancel per
+// dialog: closing the dialog ends a test in progress, and one that had not begun yet.
+ConnectionCheck ServerConnectionCheck() {
+    auto cancel = std::make_shared<RunningCheckCancel>();
+    return ConnectionCheck{
+        [cancel](const RunningCheckRequest& request) { return RunRunningCheck(request, cancel.get()); },
+        [cancel] { cancel->Cancel(); }};
+}
+
 } // namespace
 
 void CMainFrame::SetConnectionCheck(ConnectionCheck check) {
     m_connectionCheck = std::move(check);
-}
-
-ConnectionCheck CMainFrame::ServerConnectionCheck() const {
-    // One cancel per dialog: closing the dialog ends a test in progress, and one that had not begun yet.
-    auto cancel = std::make_shared<RunningCheckCancel>();
-    QuilloServer* server = m_server.get();
-    return ConnectionCheck{[server, cancel] { return server->RunningCheck(cancel.get()); },
-                           [cancel] { cancel->Cancel(); }};
 }
 
 void CMainFrame::OnPreferences() {

@@ -1,5 +1,8 @@
 #include "shell/platform/MessageBoxes.h"
 
+#include "shell/platform/ShellText.h"
+
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace Vuxo {
@@ -26,12 +29,16 @@ QMessageBox::Icon ToQtIcon(BoxIcon icon) {
 
 BoxAnswer ShowQtMessageBox(QWidget* parent, const QString& text, const QString& caption, BoxIcon icon,
                            BoxButtons buttons) {
+    // Qt's own button texts are English whatever the window's language: the table names them.
     if (buttons == BoxButtons::Ok) {
         QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::Ok, parent);
+        box.button(QMessageBox::Ok)->setText(ShellText("확인"));
         box.exec();
         return BoxAnswer::Ok;
     }
     QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(ShellText("예"));
+    box.button(QMessageBox::No)->setText(ShellText("아니오"));
     return box.exec() == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
 }
 

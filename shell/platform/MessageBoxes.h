@@ -1,7 +1,7 @@
 // Modal message boxes as the shell asks them: a text, a caption, an icon, and either an OK button or Yes
 // and No; the yes/no question with a check box of the disconnect command; and the box with a link (the
-// version check, the connection test). The callers own no implementation: the program passes the one of
-// shell/dialogs, tests a recording fake. GUI thread only.
+// connection test waits for it, the newer-version notice does not). The callers own no implementation: the
+// program passes the one of shell/dialogs, tests a recording fake. GUI thread only.
 #pragma once
 
 #include <QString>
@@ -31,6 +31,10 @@ public:
     // owner window.
     virtual BoxAnswer ShowWithLink(QWidget* parent, const QString& text, const QString& linkText,
                                    const QString& linkAddress, const QString& caption) = 0;
+    // The same box without waiting for it (no loop of its own): it returns at once and the box stays
+    // until the user closes it. It goes with `parent` at the latest.
+    virtual void ShowLinkNotice(QWidget* parent, const QString& text, const QString& linkText,
+                                const QString& linkAddress, const QString& caption) = 0;
 };
 
 // A plain QMessageBox, run modally over `parent` (or without owner when it is null): what Show does in the

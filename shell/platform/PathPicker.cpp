@@ -1,5 +1,7 @@
 #include "shell/platform/PathPicker.h"
 
+#include "shell/platform/ShellText.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -14,7 +16,9 @@ public:
         setOption(QFileDialog::DontUseNativeDialog, true);
         setFileMode(QFileDialog::ExistingFile);
         setAcceptMode(QFileDialog::AcceptOpen);
-        setLabelText(QFileDialog::Accept, tr("&Choose"));
+        // Qt's own button texts are English whatever the window's language: the table names them.
+        setLabelText(QFileDialog::Accept, ShellText("선택(&C)"));
+        setLabelText(QFileDialog::Reject, ShellText("취소"));
     }
 
     const QString& Chosen() const { return m_chosen; }

@@ -85,9 +85,14 @@ void COptionDlg::ShowPage(int index) {
         return;
     }
     m_current = index;
+    // The others go before the new page shows: for a moment both would be laid out, and the dialog
+    // would grow to hold them and never shrink back.
     for (int i = 0; i < GetPageCount(); ++i) {
-        GetPage(i).Show(i == index);
+        if (i != index) {
+            GetPage(i).Show(false);
+        }
     }
+    GetPage(index).Show(true);
     const QSignalBlocker quiet(m_list);
     m_list->setCurrentRow(index);
     m_frame->setTitle(m_list->item(index)->text());
@@ -96,11 +101,9 @@ void COptionDlg::ShowPage(int index) {
 void COptionDlg::accept() {
     for (int i = 0; i < GetPageCount(); ++i) {
         if (!GetPage(i).Validate()) {
+            // The box comes over the page with the bad value, its field focused, not over the page shown.
             ShowPage(i);
-            // The page put the focus on the field to mend while it may have been hidden; now it shows.
-            if (QWidget* field = GetPage(i).GetWindow()->focusWidget()) {
-                field->setFocus(Qt::OtherFocusReason);
-            }
+            GetPage(i).Refuse();
             return;
         }
     }

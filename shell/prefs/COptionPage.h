@@ -1,7 +1,7 @@
 // COptionPage<T>: the preferences-page interface over a page widget class T. T is a QWidget made as
 // T(OptionEnvironment&, QWidget* parent) that fills itself from the configuration and has `void Apply()`;
-// it may have `bool Validate()` (a page without one always passes). The page owns its window from Create
-// to Destroy (or its own destruction). GUI thread only.
+// it may have `bool Validate()` and `void Refuse()` (a page without them always passes). The page owns its
+// window from Create to Destroy (or its own destruction). GUI thread only.
 #pragma once
 
 #include "shell/prefs/COptionPageInterface.h"
@@ -38,6 +38,13 @@ public:
             return m_window == nullptr || m_window->Validate();
         } else {
             return true;
+        }
+    }
+    void Refuse() override {
+        if constexpr (requires(T & page) { page.Refuse(); }) {
+            if (m_window != nullptr) {
+                m_window->Refuse();
+            }
         }
     }
     void Apply() override {

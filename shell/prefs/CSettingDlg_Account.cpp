@@ -31,6 +31,8 @@ CSettingDlg_Account::CSettingDlg_Account(OptionEnvironment& environment, QWidget
     connect(m_modify, &QPushButton::clicked, this, &CSettingDlg_Account::OnModify);
     connect(m_delete, &QPushButton::clicked, this, &CSettingDlg_Account::OnDelete);
     connect(m_accounts, &QTreeWidget::itemSelectionChanged, this, &CSettingDlg_Account::UpdateButtons);
+    // As on the IP rules: a double-click is Modify (and says why when the account cannot be modified).
+    connect(m_accounts, &QTreeWidget::itemDoubleClicked, this, &CSettingDlg_Account::OnModify);
 
     const AccountStore& store = m_environment.server.GetAccountStore();
     std::vector<std::string> names;

@@ -142,16 +142,23 @@ void CSettingDlg_IPFilter::MoveSelected(int offset) {
     UpdateButtons();
 }
 
-bool CSettingDlg_IPFilter::Validate() {
+int CSettingDlg_IPFilter::FirstInvalidRow() const {
     // A rule read from a hand-edited mount.ini may not be valid; applying it would refuse the whole table.
     for (int row = 0; row < m_rules->topLevelItemCount(); ++row) {
         if (!ValidateIPPattern(m_rules->topLevelItem(row)->text(0).toStdString())) {
-            ShowRefusal(m_environment.platform.boxes, this, "형식에 맞지 않는 IP 패턴입니다!");
-            SelectRow(row);
-            return false;
+            return row;
         }
     }
-    return true;
+    return -1;
+}
+
+bool CSettingDlg_IPFilter::Validate() {
+    return FirstInvalidRow() < 0;
+}
+
+void CSettingDlg_IPFilter::Refuse() {
+    SelectRow(FirstInvalidRow());
+    ShowRefusal(m_environment.platform.boxes, this, "형식에 맞지 않는 IP 패턴입니다!");
 }
 
 void CSettingDlg_IPFilter::Apply() {

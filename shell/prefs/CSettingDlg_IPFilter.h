@@ -19,9 +19,12 @@ public:
     CSettingDlg_IPFilter(OptionEnvironment& environment, QWidget* parent);
 
     bool Validate();
+    // Selects the first rule that is no valid pattern, then says so.
+    void Refuse();
     void Apply();
 
 private:
+    int FirstInvalidRow() const;
     int SelectedRow() const;
     void SelectRow(int row);
     void SetRow(int row, const QString& pattern, bool allow);

@@ -1,5 +1,6 @@
 #include "shell/prefs/CSettingDlg_Plugin.h"
 
+#include "core/i18n/LocalizationStringTable.h"
 #include "service/accounts/AuthoritySet.h"
 #include "service/plugins/PluginManager.h"
 #include "shell/prefs/PageControls.h"
@@ -7,6 +8,8 @@
 
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace Vuxo {
 
@@ -25,12 +28,17 @@ CSettingDlg_Plugin::CSettingDlg_Plugin(OptionEnvironment& environment, QWidget* 
         if (record == nullptr) {
             continue; // unloaded meanwhile
         }
-        // A plug-in that gives no name is shown by its id (its folder's name).
-        const std::string name = record->GetName();
+        // A plug-in names itself in the built-in language; the table translates it as on the folder
+        // pages. One that gives no name is shown by its id (its folder's name).
+        const std::string name = LocalizationStringTable::GetInstance().GetString(record->GetName().c_str());
         new QTreeWidgetItem(list, {QString::fromStdString(name.empty() ? info.id : name),
                                    QString::fromStdString(record->GetVersion()),
                                    QString::fromStdString(record->GetAuthor())});
     }
+    // The names are longer in some languages than the column's width: the column widens to them.
+    const int width = list->columnWidth(0);
+    list->resizeColumnToContents(0);
+    list->setColumnWidth(0, std::max(width, list->columnWidth(0)));
     list->setSortingEnabled(true);
     list->sortByColumn(0, Qt::AscendingOrder);
 }

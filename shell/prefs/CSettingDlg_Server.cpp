@@ -2,6 +2,7 @@
 
 #include "core/text/StringHelpers.h"
 #include "service/config/QuilloConfig.h"
+#include "service/server/QuilloServer.h"
 #include "shell/prefs/PageControls.h"
 
 #include <QButtonGroup>
@@ -45,7 +46,11 @@ std::string LimitedUtf8(QString text, int limit) {
 } // namespace
 
 CSettingDlg_Server::CSettingDlg_Server(OptionEnvironment& environment, QWidget* parent)
-    : QWidget(parent), m_environment(environment) {
+    : QWidget(parent), m_environment(environment), m_worker([this](bool reachable) {
+          // Queued to the page: when the page is gone by then, Qt drops the call.
+          QMetaObject::invokeMethod(
+              this, [this, reachable] { OnCheckAnswered(reachable); }, Qt::QueuedConnection);
+      }) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(MakePortGroup());
     m_showHidden = WithId(
@@ -62,12 +67,9 @@ CSettingDlg_Server::CSettingDlg_Server(OptionEnvironment& environment, QWidget* 
 }
 
 CSettingDlg_Server::~CSettingDlg_Server() {
-    if (m_worker.joinable()) {
-        if (m_environment.connectionCheck.cancel) {
-            m_environment.connectionCheck.cancel();
-        }
-        m_worker.join();
-    }
+    // Before the page's parts go: a test still waiting is cancelled, and its answer is queued to a page
+    // that still exists (and is then dropped with it).
+    m_worker.Stop();
 }
 
 QWidget* CSettingDlg_Server::MakePortGroup() {
@@ -170,17 +172,17 @@ bool CSettingDlg_Server::ReadPort(unsigned& port) const {
 
 bool CSettingDlg_Server::Validate() {
     unsigned port = 0;
-    if (ReadPort(port)) {
-        return true;
-    }
+    return ReadPort(port);
+}
+
+void CSettingDlg_Server::Refuse() {
+    m_port->setFocus(Qt::OtherFocusReason);
+    m_port->selectAll();
     m_environment.platform.boxes.Show(
         this,
         QString::fromStdString(FormatString(256, Tr("Failed to exchanging data!\n(Control ID: %u)"),
                                             static_cast<unsigned>(kPortEditId))),
         QString(), BoxIcon::Warning, BoxButtons::Ok);
-    m_port->setFocus(Qt::OtherFocusReason);
-    m_port->selectAll();
-    return false;
 }
 
 void CSettingDlg_Server::Apply() {
@@ -200,22 +202,14 @@ void CSettingDlg_Server::Apply() {
 }
 
 void CSettingDlg_Server::RunConnectionCheck() {
-    if (!m_environment.connectionCheck.run || m_worker.joinable()) {
-        return;
+    // The server is read here, on its own thread; the worker is handed the port and state it had.
+    if (m_worker.StartCheck(m_environment.connectionCheck, m_environment.server.PrepareRunningCheck())) {
+        m_check->setEnabled(false);
     }
-    m_check->setEnabled(false);
-    m_worker = std::thread([this, run = m_environment.connectionCheck.run] {
-        const bool reachable = run();
-        // Queued to the page: when the page is gone by then, Qt drops the call.
-        QMetaObject::invokeMethod(
-            this, [this, reachable] { OnCheckAnswered(reachable); }, Qt::QueuedConnection);
-    });
 }
 
 void CSettingDlg_Server::OnCheckAnswered(bool reachable) {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.Stop(); // it has answered: this only waits for its last steps
     m_check->setEnabled(true);
     MessageBoxes& boxes = m_environment.platform.boxes;
     const QString caption = QStringLiteral("Quillo Corvanta");

@@ -2,15 +2,15 @@
 // page applies), the connection test, hidden files, the day log, the root listing, and which address the
 // program shows for itself (a network card's, one typed in, or the public one).
 // Made by COptionPage inside the preferences dialog, which owns it; GUI thread only. The connection test
-// runs on a worker thread the page owns: its answer comes back by a queued call, which Qt drops when the
-// page is gone, and the destructor cancels a test in progress and joins the worker.
+// runs on a worker thread the page owns (ConnectionCheckThread), handed what it needs of the server on the
+// GUI thread: its answer comes back by a queued call, which Qt drops when the page is gone, and the
+// destructor cancels a test in progress and joins the worker.
 #pragma once
 
+#include "shell/prefs/ConnectionCheckThread.h"
 #include "shell/prefs/OptionEnvironment.h"
 
 #include <QWidget>
-
-#include <thread>
 
 class QButtonGroup;
 class QCheckBox;
@@ -29,6 +29,8 @@ public:
     ~CSettingDlg_Server() override;
 
     bool Validate();
+    // The port edit gets the focus, then the box says what it takes.
+    void Refuse();
     void Apply();
 
     // The page the user troubleshoots a failed connection test with, shipped in the program's folder.
@@ -53,7 +55,7 @@ private:
     QButtonGroup* m_addressChoice = nullptr;
     QComboBox* m_lancard = nullptr;
     QLineEdit* m_hostName = nullptr;
-    std::thread m_worker;
+    ConnectionCheckThread m_worker;
 };
 
 } // namespace Vuxo

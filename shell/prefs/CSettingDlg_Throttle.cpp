@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 
 namespace Vuxo {
@@ -25,6 +26,14 @@ constexpr int kBytesPerKilobyte = 1000;
 constexpr int kMaxKilobytesPerSecond = INT_MAX / kBytesPerKilobyte;
 // Edits read at most this many characters.
 constexpr int kEditTextLimit = 62;
+// Every edit is as wide as the largest speed (in KB/s), so the numbers and their units line up in both
+// groups.
+constexpr int kEditDigits = 7;
+// The columns of a group's grid: check box, number, unit, and the room left.
+constexpr int kBoxColumn = 0;
+constexpr int kEditColumn = 1;
+constexpr int kUnitColumn = 2;
+constexpr int kRestColumn = 3;
 
 } // namespace
 
@@ -54,13 +63,16 @@ CSettingDlg_Throttle::CSettingDlg_Throttle(OptionEnvironment& environment, QWidg
     : QWidget(parent), m_environment(environment) {
     auto* layout = new QVBoxLayout(this);
     auto* upload = new QGroupBox(QString::fromUtf8("업로드"), this);
-    new QGridLayout(upload);
+    m_grids[0] = new QGridLayout(upload);
     AddRow(upload, kUpload, 1031, 1032, "KB/s");
     auto* download = new QGroupBox(QString::fromUtf8("다운로드"), this);
-    new QGridLayout(download);
+    m_grids[1] = new QGridLayout(download);
     AddRow(download, kDownload, 1035, 1036, "KB/s");
     AddRow(download, kTotalConnections, 1037, 1038, "개");
     AddRow(download, kPerAddressConnections, 1039, 1040, "개");
+    for (QGridLayout* grid : m_grids) {
+        grid->setColumnStretch(kRestColumn, 1);
+    }
     layout->addWidget(upload);
     layout->addWidget(download);
     layout->addStretch(1);
@@ -90,14 +102,37 @@ void CSettingDlg_Throttle::AddRow(QWidget* group, RowIndex index, int boxId, int
     row.box = WithId(new QCheckBox(QString::fromUtf8(text), group), boxId);
     row.edit = WithId(new QLineEdit(group), editId);
     row.edit->setMaxLength(kEditTextLimit);
-    grid->addWidget(row.box, line, 0);
-    grid->addWidget(row.edit, line, 1);
-    grid->addWidget(new QLabel(QString::fromUtf8(unit), group), line, 2);
+    row.edit->setFixedWidth(row.edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * kEditDigits +
+                            row.edit->sizeHint().height());
+    row.unit = new QLabel(QString::fromUtf8(unit), group);
+    grid->addWidget(row.box, line, kBoxColumn);
+    grid->addWidget(row.edit, line, kEditColumn);
+    grid->addWidget(row.unit, line, kUnitColumn);
     connect(row.box, &QCheckBox::toggled, this, [&row](bool ticked) {
         row.edit->setEnabled(ticked);
         row.touched = true;
     });
     connect(row.edit, &QLineEdit::textEdited, this, [&row] { row.touched = true; });
+}
+
+void CSettingDlg_Throttle::showEvent(QShowEvent* event) {
+    AlignColumns();
+    QWidget::showEvent(event);
+}
+
+void CSettingDlg_Throttle::AlignColumns() {
+    // The texts are known only once the dialog has translated them: the widest check box and unit of
+    // either group set the columns of both.
+    int boxWidth = 0;
+    int unitWidth = 0;
+    for (const Row& row : m_rows) {
+        boxWidth = std::max(boxWidth, row.box->sizeHint().width());
+        unitWidth = std::max(unitWidth, row.unit->sizeHint().width());
+    }
+    for (QGridLayout* grid : m_grids) {
+        grid->setColumnMinimumWidth(kBoxColumn, boxWidth);
+        grid->setColumnMinimumWidth(kUnitColumn, unitWidth);
+    }
 }
 
 void CSettingDlg_Throttle::FillRow(RowIndex index, bool ticked, int shown) {

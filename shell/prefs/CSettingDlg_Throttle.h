@@ -11,6 +11,8 @@
 #include <QWidget>
 
 class QCheckBox;
+class QGridLayout;
+class QLabel;
 class QLineEdit;
 
 namespace Vuxo {
@@ -26,22 +28,29 @@ public:
 
     void Apply();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct Row {
         QCheckBox* box = nullptr;
         QLineEdit* edit = nullptr;
+        QLabel* unit = nullptr;
         bool touched = false; // the user changed the box or the number
     };
     enum RowIndex { kUpload, kDownload, kTotalConnections, kPerAddressConnections, kRowCount };
 
     void AddRow(QWidget* group, RowIndex index, int boxId, int editId, const char* unit);
     void FillRow(RowIndex index, bool ticked, int shown);
+    // Gives both groups the same columns, so that the numbers and the units line up.
+    void AlignColumns();
     // A connection row that the user changed: `use` and `limit` take what it says (off unless ticked
     // with a number above 0). An untouched row keeps what is stored, whatever it is.
     void ApplyConnectionRow(RowIndex index, std::atomic<bool>& use, std::atomic<int>& limit);
 
     OptionEnvironment& m_environment;
     Row m_rows[kRowCount];
+    QGridLayout* m_grids[2] = {}; // the upload group's, then the download group's
 };
 
 } // namespace Vuxo

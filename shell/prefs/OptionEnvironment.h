@@ -17,12 +17,15 @@ class PluginManager;
 class QuilloConfig;
 class QuilloServer;
 class SkinManager;
+struct RunningCheckRequest;
 
-// The connection test of the Server page: `run` blocks until the maker's service answered whether it
-// could reach the server (it runs on the page's worker thread); `cancel` makes a run in progress return at
-// once and may be called from any thread. Without `run` the test is not offered.
+// The connection test of the Server page: the page takes what the test needs from the server on the GUI
+// thread (QuilloServer::PrepareRunningCheck) and hands it to `run` on its worker thread, which blocks
+// until the maker's service answered whether it could reach the server and touches no server object;
+// `cancel` makes a run in progress return at once and may be called from any thread. Without `run` the
+// test is not offered.
 struct ConnectionCheck {
-    std::function<bool()> run;
+    std::function<bool(const RunningCheckRequest&)> run;
     std::function<void()> cancel;
 };
 

@@ -317,6 +317,14 @@ TEST_F(MakerServiceTest, RunningCheckAsksTheServiceToReachTheServer) {
     m_fixture->Stop();
     EXPECT_FALSE(m_fixture->Server().RunningCheck());
     EXPECT_EQ(m_maker.Requests(kRunningCheckPath), 4);
+
+    // The exchange is handed what it asks and reads no server: it may outlive the one it was taken from.
+    ASSERT_TRUE(m_fixture->Start());
+    const RunningCheckRequest request = m_fixture->Server().PrepareRunningCheck();
+    m_fixture.reset();
+    EXPECT_FALSE(RunRunningCheck(request)); // nothing answers at the address any more
+    EXPECT_EQ(m_maker.LastQuery(kRunningCheckPath),
+              "port=" + std::to_string(request.port) + "&addr=localhost");
 }
 
 } // namespace

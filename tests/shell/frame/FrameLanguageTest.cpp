@@ -1,16 +1,19 @@
 // The UI language the frame loads first: what the frame shows with a language loaded, and with one that
-// cannot be loaded.
+// cannot be loaded; in English no window, dialog or page shows a Korean text.
 #include "core/i18n/LocalizationStringTable.h"
+#include "service/plugins/PluginManager.h"
 #include "shell/dialogs/AboutDlg.h"
 #include "shell/dialogs/AuthorityDlg.h"
 #include "shell/dialogs/DialogIds.h"
 #include "shell/dialogs/InitDlg.h"
 #include "shell/dialogs/MountSettingDlg.h"
 #include "shell/frame/FrameTestSupport.h"
+#include "shell/prefs/COptionDlg.h"
 #include "shell/views/LogView.h"
 #include "shell/views/MyTabViewCtrl.h"
 #include "shell/views/StatusView.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -19,10 +22,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
+#include <QWizard>
 
 #include <string>
+#include <utility>
 
 using namespace Vuxo;
 using namespace Vuxo::FrameTest;
@@ -32,6 +39,29 @@ namespace {
 const std::string kBom = "\xEF\xBB\xBF";
 const std::string kGoodFile = kBom + "Quillo Corvanta UI Language File\nx\nTest\nLanguage: Test\n"
                                      "\"꺼짐\" = \"Off\"\n\"켜짐\" = \"On\"\n";
+const QRegularExpression kHangul("[\\x{1100}-\\x{11FF}\\x{3130}-\\x{318F}\\x{AC00}-\\x{D7AF}]");
+
+// The texts of `window` that a user can read now and that hold Hangul: of every widget shown below it, its
+// text, title, tool tip or current entry, and a list's headers and cells.
+QStringList KoreanTexts(QWidget& window) {
+    QStringList texts{window.windowTitle()};
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        for (const char* property : {"text", "title", "toolTip", "currentText"}) {
+            texts << (widget->isVisibleTo(&window) ? widget->property(property).toString() : QString());
+        }
+        if (auto* view = qobject_cast<QAbstractItemView*>(widget);
+            view && view->model() && view->isVisibleTo(&window)) {
+            const QAbstractItemModel& model = *view->model();
+            for (int column = 0; column < model.columnCount(); ++column) {
+                texts << model.headerData(column, Qt::Horizontal).toString();
+                for (int row = 0; row < model.rowCount(); ++row) {
+                    texts << model.index(row, column).data().toString();
+                }
+            }
+        }
+    }
+    return texts.filter(kHangul);
+}
 
 void WriteLanguageFile(const std::string& folder, const std::string& name, const std::string& bytes) {
     QDir().mkpath(QString::fromStdString(folder + "/Language"));
@@ -115,6 +145,14 @@ private slots:
         WriteLanguageFile(fixture.ProgramFolder(), "English.wul", shipped.readAll().toStdString());
         fixture.MakeFrame();
         CMainFrame& frame = fixture.Frame();
+        // The plug-ins name themselves in the built-in language.
+        for (const std::string id : {"Kestrin", "Mevrin", "Tolvane", "Vondel"}) {
+            QVERIFY(PluginManager::GetInstance().LoadPlugin(CORVANTA_PROGRAM_DIR "/plugin/" + id + "/" + id +
+                                                            ".so"));
+        }
+        // No window, dialog or page shows a Korean text.
+        QStringList korean = KoreanTexts(frame);
+        const auto sweep = [&korean](QDialog& dialog) { korean << KoreanTexts(dialog); };
         QCOMPARE(frame.GetAction(ID_STARTSTOP)->text(), QStringLiteral("Off"));
         QCOMPARE(frame.GetAction(ID_ADD_SHARE)->toolTip(), QStringLiteral("Adds an item to share."));
         QCOMPARE(frame.GetAddressBox().text(), QStringLiteral("Please start the server first"));
@@ -127,18 +165,21 @@ private slots:
 
         // The dialogs speak the language too.
         QStringList texts;
-        fixture.runner.scripts.push_back([&texts](QDialog& dialog) {
+        fixture.runner.scripts.push_back([&texts, &sweep](QDialog& dialog) {
+            sweep(dialog);
             texts << FindControl<QLabel>(dialog, CAboutDlg::kTextId)->text().section(QLatin1Char('\n'), 2, 2)
                   << FindControl<QPushButton>(dialog, IDOK)->text();
         });
         frame.ExecuteCommand(ID_ABOUT_BUTTON);
         QVERIFY(frame.AddShareByPath(fixture.MakeFolder("music")));
         SelectShares(frame, {0});
-        fixture.runner.scripts.push_back([&texts, &fixture](QDialog& dialog) {
+        fixture.runner.scripts.push_back([&](QDialog& dialog) {
+            sweep(dialog);
             texts << dialog.windowTitle() << dialog.findChild<QGroupBox*>()->title()
                   << FindControl<QPushButton>(dialog, IDOK)->text()
                   << FindControl<QTableWidget>(dialog, CMountSettingDlg::kRightsListId)->item(0, 1)->text();
-            fixture.runner.scripts.push_back([&texts](QDialog& rights) {
+            fixture.runner.scripts.push_back([&](QDialog& rights) {
+                sweep(rights);
                 texts << rights.windowTitle() << FindControl<QLabel>(rights, CAuthorityDlg::kTextId)->text();
             });
             auto* list = FindControl<QTableWidget>(dialog, CMountSettingDlg::kRightsListId);
@@ -154,6 +195,38 @@ private slots:
                               QStringLiteral("Edit rights"),
                               QStringLiteral(".anonymous may take these actions on the share(s) music "
                                              "(tick the ones to allow).")}));
+
+        // Every page of the preferences, the wizard page by page, the rule and account dialogs refusing
+        // their empty fields.
+        fixture.runner.scripts.push_back([&](QDialog& shown) {
+            auto& dialog = static_cast<COptionDlg&>(shown);
+            for (int page = 0; page < dialog.GetPageCount(); ++page) {
+                dialog.ShowPage(page);
+                sweep(dialog);
+            }
+            fixture.runner.scripts.push_back([&sweep](QDialog& wizard) {
+                for (int page = 0; page < 3; ++page, static_cast<QWizard&>(wizard).next()) {
+                    sweep(wizard);
+                    FindControl<QRadioButton>(wizard, 1066)->click();
+                }
+            });
+            FindControl<QPushButton>(*dialog.GetPage(COptionDlg::kGeneral).GetWindow(), 1064)->click();
+            for (const auto& [page, add] :
+                 {std::pair{COptionDlg::kIPFilter, 1022}, std::pair{COptionDlg::kAccount, 1054}}) {
+                fixture.runner.scripts.push_back([&sweep](QDialog& small) {
+                    sweep(small);
+                    FindControl<QPushButton>(small, IDOK)->click();
+                });
+                FindControl<QPushButton>(*dialog.GetPage(page).GetWindow(), add)->click();
+            }
+        });
+        frame.ExecuteCommand(ID_PREFERENCES);
+        QCOMPARE(fixture.runner.ran.size(), size_t(7)); // about, share settings, rights, these four
+        for (const FakeBoxes::Box& box : fixture.boxes.shown) {
+            korean << QStringList{box.text, box.caption}.filter(kHangul);
+        }
+        QVERIFY2(korean.isEmpty(), qPrintable(korean.join(QLatin1Char('\n'))));
+        PluginManager::GetInstance().UnloadAll();
     }
 };
 

@@ -7,8 +7,6 @@
 #include "shell/frame/FrameTestSupport.h"
 
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
 #include <QTest>
 
 using namespace Vuxo;
@@ -47,18 +45,13 @@ private slots:
         FrameFixture fixture([](QuilloConfig& config) { config.useVersionCheck = true; }, false);
         fixture.serviceAddress = maker.Address();
         fixture.MakeFrame();
-        QPointer<QMessageBox> box;
-        QVERIFY(PumpUntil([&] {
-            box = fixture.Frame().findChild<QMessageBox*>(QStringLiteral("newerRevisionNotice"));
-            return box != nullptr;
-        }));
-        QVERIFY(box->isVisible());
-        QCOMPARE(box->windowModality(), Qt::NonModal);
-        QVERIFY(box->text().endsWith(QString::fromUtf8(kMakerHomepage)));
-        QCOMPARE(box->windowTitle(), QStringLiteral("Quillo Corvanta"));
-        QVERIFY(fixture.boxes.shown.empty());
-        box->close();
-        QVERIFY(PumpUntil([&] { return box.isNull(); }));
+        QVERIFY(PumpUntil([&] { return !fixture.boxes.shown.empty(); }));
+        const FakeBoxes::Box& notice = fixture.boxes.shown[0];
+        QVERIFY(notice.notice && fixture.boxes.shown.size() == 1); // the link box, without waiting for it
+        QCOMPARE(notice.text, QString::fromUtf8("현재 실행되고 있는 Quillo Corvanta가 최신 버전이 아닙니다.\n"
+                                                "다음 링크에서 최신 버전을 받으실 수 있습니다."));
+        QCOMPARE(notice.linkText + notice.linkAddress, QString::fromUtf8(kMakerHomepage).repeated(2));
+        QCOMPARE(notice.caption, QStringLiteral("Quillo Corvanta"));
         QCOMPARE(maker.Requests(kRevisionPath), 1);
     }
 };

@@ -31,6 +31,7 @@ public:
         QString checkText; // set for the question with a check box
         QString linkText;  // set for the box with a link
         QString linkAddress;
+        bool notice = false; // shown without waiting for it
     };
 
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxIcon icon,
@@ -39,6 +40,11 @@ public:
                            const QString& caption, bool& checked) override;
     BoxAnswer ShowWithLink(QWidget* parent, const QString& text, const QString& linkText,
                            const QString& linkAddress, const QString& caption) override;
+    void ShowLinkNotice(QWidget*, const QString& text, const QString& linkText, const QString& linkAddress,
+                        const QString& caption) override {
+        shown.push_back(
+            {text, caption, BoxIcon::None, BoxButtons::Ok, QString(), linkText, linkAddress, true});
+    }
 
     // Yes/No boxes take the answers in order; when none is left, No.
     std::deque<BoxAnswer> answers;

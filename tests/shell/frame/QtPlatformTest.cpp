@@ -4,6 +4,7 @@
 #include "core/text/Clipboard.h"
 #include "shell/dialogs/CheckMessageBox.h"
 #include "shell/dialogs/QtMessageBoxes.h"
+#include "shell/dialogs/UrlMessageBox.h"
 #include "shell/platform/ModalRunner.h"
 #include "shell/platform/PathPicker.h"
 #include "shell/platform/QtClipboard.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,8 +96,13 @@ private slots:
         QCOMPARE(picker.PickFileOrFolder(nullptr, QStringLiteral("pick"), root.path()).value_or(QString()),
                  root.path());
 
-        WhenModalOpens<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+        QStringList buttons;
+        WhenModalOpens<QFileDialog>([&buttons](QFileDialog& dialog) {
+            buttons << dialog.labelText(QFileDialog::Accept) << dialog.labelText(QFileDialog::Reject);
+            dialog.reject();
+        });
         QVERIFY(!picker.PickFileOrFolder(nullptr, QStringLiteral("pick"), root.path()).has_value());
+        QCOMPARE(buttons, (QStringList{QString::fromUtf8("선택(&C)"), QString::fromUtf8("취소")}));
     }
 
     void theCheckBoxIsReportedWhicheverWayTheQuestionCloses_data() {
@@ -131,17 +138,42 @@ private slots:
         QCOMPARE(shownText, QStringLiteral("End them?"));
     }
 
-    void escapeOnAYesNoBoxIsNo() {
+    void escapeOnAYesNoBoxIsNoAndTheButtonsSpeakTheWindowsLanguage() {
         QtModalRunner runner;
         QtUrlOpener opener;
         QtMessageBoxes boxes(runner, opener);
-        WhenModalOpens<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+        QStringList buttons;
+        WhenModalOpens<QMessageBox>([&buttons](QMessageBox& box) {
+            buttons << box.button(QMessageBox::Yes)->text() << box.button(QMessageBox::No)->text();
+            QTest::keyClick(&box, Qt::Key_Escape);
+        });
         QCOMPARE(boxes.Show(nullptr, QStringLiteral("Exit?"), QStringLiteral("Exit"), BoxIcon::Question,
                             BoxButtons::YesNo),
                  BoxAnswer::No);
-        WhenModalOpens<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+        WhenModalOpens<QMessageBox>([&buttons](QMessageBox& box) {
+            buttons << box.button(QMessageBox::Ok)->text();
+            box.button(QMessageBox::Ok)->click();
+        });
         QCOMPARE(boxes.Show(nullptr, QStringLiteral("Done"), QString(), BoxIcon::None, BoxButtons::Ok),
                  BoxAnswer::Ok);
+        // The built-in texts, as the table gives them without a language.
+        QCOMPARE(buttons, (QStringList{QString::fromUtf8("예"), QString::fromUtf8("아니오"),
+                                       QString::fromUtf8("확인")}));
+    }
+
+    void theLinkNoticeDoesNotWaitAndGoesWhenClosed() {
+        QtModalRunner runner;
+        QtUrlOpener opener;
+        QtMessageBoxes boxes(runner, opener);
+        QWidget owner;
+        boxes.ShowLinkNotice(&owner, QStringLiteral("Newer"), QStringLiteral("the page"),
+                             QStringLiteral("https://corvanta.example/"), QStringLiteral("Quillo Corvanta"));
+        // Returned at once: the box shows, and nothing waits in a loop of its own.
+        QPointer<CUrlMessageBox> box = owner.findChild<CUrlMessageBox*>();
+        QVERIFY(box != nullptr && box->isVisible() && box->windowModality() == Qt::NonModal);
+        box->findChild<QPushButton*>(QStringLiteral("id2"))->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(box.isNull());
     }
 
     void theClipboardProviderFillsTheDesktopClipboard() {

@@ -151,6 +151,19 @@ private slots:
         Select(*accounts, 1);
         QVERIFY(FrameTest::FindControl<QPushButton>(page, 1056)->isEnabled());
 
+        // A double-click is Modify, as on the IP rules.
+        QString editing; // the name, shown read-only
+        fixture.runner.scripts.push_back([&editing](QDialog& account) {
+            auto* name = FrameTest::FindControl<QLineEdit>(account, 1055);
+            editing = name->isReadOnly() ? name->text() : QString();
+        });
+        emit accounts->itemDoubleClicked(accounts->topLevelItem(1), 0);
+        QCOMPARE(editing, QStringLiteral("admin"));
+        Select(*accounts, 0);
+        emit accounts->itemDoubleClicked(accounts->topLevelItem(0), 0);
+        QCOMPARE(BoxTexts(fixture.boxes),
+                 std::vector<QString>{QString::fromUtf8("수정이 불가능한 항목입니다!")});
+
         fixture.runner.scripts.push_back(TypeAndOk(fixture.boxes, 1055, 1057, {{"Admin", "x"}}, QString()));
         add->click();
         QCOMPARE(BoxTexts(fixture.boxes),

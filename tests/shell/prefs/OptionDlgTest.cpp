@@ -70,6 +70,16 @@ private slots:
         for (int i = 0; i < 8; ++i) {
             QCOMPARE(Page(*dialog, i).isHidden(), i != 3);
         }
+
+        // Back and forth through the pages, the dialog keeps its size.
+        dialog->show();
+        QCoreApplication::processEvents();
+        const QSize size = dialog->size();
+        for (const int row : {7, 6, 5, 4, 3, 2, 1, 0, 7, 0, 4, 1}) {
+            list->setCurrentRow(row);
+            QCoreApplication::processEvents();
+            QCOMPARE(dialog->size(), size);
+        }
     }
 
     void okAppliesEveryPageAndCancelWritesNothing() {
@@ -119,15 +129,22 @@ private slots:
         auto dialog = fixture.OpenDialog();
         auto* port = FrameTest::FindControl<QLineEdit>(Page(*dialog, COptionDlg::kServer), 1000);
         FrameTest::FindControl<QCheckBox>(Page(*dialog, COptionDlg::kGeneral), 1002)->setChecked(true);
+        // While the box shows, the page with the bad port shows behind it, its field focused.
+        bool portShown = false;
+        QWidget* focused = nullptr;
+        fixture.boxes.whileOpen = [&] {
+            portShown = Page(*dialog, COptionDlg::kServer).isVisibleTo(dialog.get());
+            focused = dialog->focusWidget();
+        };
         for (const char* text : {"", "0", "65536", "70000"}) {
             fixture.boxes.shown.clear();
             port->setText(QString::fromUtf8(text));
-            dialog->ShowPage(COptionDlg::kGeneral);
+            dialog->ShowPage(COptionDlg::kPlugin);
             QCOMPARE(PressOk(*dialog), int(QDialog::Rejected));
+            QVERIFY(portShown);
+            QCOMPARE(focused, port);
             QCOMPARE(BoxTexts(fixture.boxes), std::vector<QString>{kPortRefused});
             QCOMPARE(fixture.boxes.shown[0].icon, BoxIcon::Warning);
-            QCOMPARE(dialog->GetCurrentPage(), int(COptionDlg::kServer));
-            QCOMPARE(dialog->focusWidget(), port);
             QVERIFY(!fixture.Config().bootOnTray.load());
             QCOMPARE(fixture.Config().port.load(), static_cast<unsigned short>(8080));
         }
@@ -143,7 +160,7 @@ private slots:
             config.useHostName = true;
             config.preferredLancardAddress.Set("172.16.0.1"); // this host no longer has it
         });
-        fixture.Environment().connectionCheck.run = [] { return true; };
+        fixture.Environment().connectionCheck.run = [](const RunningCheckRequest&) { return true; };
         {
             auto dialog = fixture.OpenDialog();
             QWidget& page = Page(*dialog, COptionDlg::kServer);
@@ -182,7 +199,11 @@ private slots:
         std::promise<bool> answer;
         std::shared_future<bool> answered = answer.get_future().share();
         std::atomic<int> cancels{0};
-        fixture.Environment().connectionCheck = {[answered] { return answered.get(); },
+        RunningCheckRequest handed; // read from the server on this thread, for the worker
+        fixture.Environment().connectionCheck = {[answered, &handed](const RunningCheckRequest& request) {
+                                                     handed = request;
+                                                     return answered.get();
+                                                 },
                                                  [&cancels] { ++cancels; }};
 
         auto dialog = fixture.OpenDialog();
@@ -195,9 +216,10 @@ private slots:
                  std::vector<QString>{QString::fromUtf8("정상적으로 접속이 가능합니다.")});
         QCOMPARE(fixture.boxes.shown[0].caption, QStringLiteral("Quillo Corvanta"));
         QVERIFY(check->isEnabled());
+        QVERIFY(handed.running && handed.port == fixture.Server().GetPort());
 
         fixture.boxes.shown.clear();
-        fixture.Environment().connectionCheck.run = [] { return false; };
+        fixture.Environment().connectionCheck.run = [](const RunningCheckRequest&) { return false; };
         check->click();
         QVERIFY(FrameTest::PumpUntil([&] { return !fixture.boxes.shown.empty(); }));
         QCOMPARE(BoxTexts(fixture.boxes),
@@ -212,11 +234,12 @@ private slots:
         fixture.boxes.shown.clear();
         std::promise<bool> never;
         std::shared_future<bool> stalled = never.get_future().share();
-        fixture.Environment().connectionCheck = {[stalled] { return stalled.get(); },
-                                                 [&never, &cancels] {
-                                                     ++cancels;
-                                                     never.set_value(false);
-                                                 }};
+        fixture.Environment().connectionCheck = {
+            [stalled](const RunningCheckRequest&) { return stalled.get(); },
+            [&never, &cancels] {
+                ++cancels;
+                never.set_value(false);
+            }};
         check->click();
         QCOMPARE(PressCancel(*dialog), int(QDialog::Rejected));
         QCOMPARE(cancels.load(), 1);

@@ -11,6 +11,7 @@
 #include "shell/prefs/PrefsTestSupport.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -100,6 +101,19 @@ private slots:
         QVERIFY(fixture.server.Aggregator().GetSpeedLimit(kDirectionDownload) < 0);
 
         CSettingDlg_Throttle page(fixture.Environment(), nullptr);
+        // The numbers and their units line up in both groups.
+        page.show();
+        QCoreApplication::processEvents();
+        const auto left = [&page](const QWidget* widget) { return widget->mapTo(&page, QPoint(0, 0)).x(); };
+        const auto* upload = FrameTest::FindControl<QLineEdit>(page, kUpload.edit);
+        const QList<QLabel*> units = page.findChildren<QLabel*>(); // one per row
+        QCOMPARE(units.size(), 4);
+        int unit = 0;
+        for (const RowIds row : {kUpload, kDownload, kTotal, kPerAddress}) {
+            const auto* edit = FrameTest::FindControl<QLineEdit>(page, row.edit);
+            QCOMPARE(std::pair(left(edit), edit->width()), std::pair(left(upload), upload->width()));
+            QCOMPARE(left(units[unit++]), left(units.front()));
+        }
         Type(page, kUpload, true, QStringLiteral("12abc"));
         Type(page, kDownload, true, QStringLiteral("99999999999"));
         Type(page, kTotal, true, QStringLiteral("abc"));

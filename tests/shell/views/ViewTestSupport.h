@@ -30,6 +30,10 @@ public:
                            const QString& caption, bool& checked) override;
     BoxAnswer ShowWithLink(QWidget* parent, const QString& text, const QString& linkText,
                            const QString& linkAddress, const QString& caption) override;
+    void ShowLinkNotice(QWidget*, const QString& text, const QString&, const QString&,
+                        const QString& caption) override {
+        boxes.push_back(Box{text, caption, BoxIcon::None});
+    }
 
     std::vector<Box> boxes;
 };
