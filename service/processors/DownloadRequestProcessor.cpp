@@ -6,7 +6,6 @@
 #include "core/log/Trace.h"
 #include "core/log/TraceBatch.h"
 #include "core/text/PathHelpers.h"
-#include "service/mime/ContentKinds.h"
 #include "service/mime/MimeTypeTable.h"
 
 #include <algorithm>
@@ -79,11 +78,11 @@ void DownloadRequestProcessor::Send() {
     reporter.SetTotalSize(kDirectionDownload, size);
     reporter.SetPosition(kDirectionDownload, start);
     request.SendHeader("Content-Length", std::to_string(length));
-    const std::string_view type = MimeTypeTable::GetInstance().GetMimeType(GetFileExtension(m_localPath));
-    request.SendHeader("Content-Type", type);
+    const MimeTypeTable::Entry type = MimeTypeTable::GetInstance().Lookup(GetFileExtension(m_localPath));
+    request.SendHeader("Content-Type", type.type);
     // A shared file is anybody's who may upload: one that could run script does so in an opaque origin.
-    request.SetContentPolicy(MayRunScript(type) ? ContentPolicy::kSharedActiveFile
-                                                : ContentPolicy::kSharedFile);
+    request.SetContentPolicy(type.mayRunScript ? ContentPolicy::kSharedActiveFile
+                                               : ContentPolicy::kSharedFile);
     // The length is known, so the connection can carry the client's next request.
     request.SetKeepAlive();
 
