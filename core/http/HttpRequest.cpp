@@ -168,6 +168,7 @@ void HttpRequest::EndHeaderBlock() {
         return;
     }
     m_headerEnded = true;
+    m_output.append(PolicyHeaderLines(m_contentPolicy));
     if (!m_keepAlive) {
         m_output.append("Connection:close\r\n");
     }

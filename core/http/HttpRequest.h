@@ -6,7 +6,8 @@
 // Response writing: BeginResponse once, SendHeader for each header, then either EndResponse followed by
 // Write calls, or Write calls (the first one ends the header block) followed by EndResponse. Unless
 // SetKeepAlive was called before the header block ended, "Connection:close" ends it and the connection
-// closes after the response. Bytes are gathered: the header block and small writes leave in one send once
+// closes after the response; before it, every header block carries the lines of its ContentPolicy
+// (ResponsePolicy.h). Bytes are gathered: the header block and small writes leave in one send once
 // 16 KiB are collected, before a large write, or at Flush (the connection flushes after the handler
 // returns). A response that must reach the client at once (a page that streams progress) calls Flush.
 // Every byte sent is reported as download traffic, every body byte received as upload traffic; the report
@@ -21,6 +22,7 @@
 
 #include "core/http/HeaderParsing.h"
 #include "core/http/MultipartReader.h"
+#include "core/http/ResponsePolicy.h"
 #include "core/http_headers/HttpAuthorization.h"
 #include "core/net/Socket.h"
 #include "core/transfer/TransferStatusReporter.h"
@@ -119,6 +121,9 @@ public:
     void SetKeepAlive() { m_keepAlive = ClientKeepsConnection() && IsBodyComplete(); }
     bool IsKeepAlive() const { return m_keepAlive; }
     bool ClientKeepsConnection() const;
+    // Which browser policy the header block ends with (ResponsePolicy.h); the program's own by default.
+    // Set before the header block ends.
+    void SetContentPolicy(ContentPolicy policy) { m_contentPolicy = policy; }
     // Marks the header block as ended without sending anything (for output that carries its own).
     void SetHeaderEnded() { m_headerEnded = true; }
     bool IsHeaderEnded() const { return m_headerEnded; }
@@ -196,6 +201,7 @@ private:
 
     bool m_headerEnded = false;
     bool m_keepAlive = false;
+    ContentPolicy m_contentPolicy = ContentPolicy::kProgram;
     std::string m_output; // gathered bytes not yet sent
 
     MultipartReader m_multipart;

@@ -22,6 +22,7 @@ constexpr int kHeldRecheckMs = 10;
 constexpr std::string_view kTooManyPending = "HTTP/1.1 503 Service Unavailable\r\n"
                                              "Content-Type: text/plain\r\n"
                                              "Content-Length: 40\r\n"
+                                             "X-Content-Type-Options: nosniff\r\n"
                                              "Connection:close\r\n\r\n"
                                              "Too many connections from this address.\n";
 

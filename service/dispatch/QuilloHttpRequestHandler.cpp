@@ -4,6 +4,7 @@
 #include "core/http/HttpRequest.h"
 #include "core/http_headers/RangeHeader.h"
 #include "core/i18n/LocalizationStringTable.h"
+#include "core/log/Trace.h"
 #include "core/platform/fs/FileCalls.h"
 #include "core/text/TextEscaping.h"
 #include "core/text/Utf8.h"
@@ -13,6 +14,7 @@
 #include "service/accounts/AuthoritySet.h"
 #include "service/config/QuilloConfig.h"
 #include "service/dispatch/MapHelpers.h"
+#include "service/dispatch/RequestOrigin.h"
 #include "service/dispatch/RequestPath.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/mkdir/MakeDirectoryRequestProcessor.h"
@@ -67,6 +69,13 @@ void SendNotFound(HttpRequest& request, const ServerContext& server, const std::
 
 void SendAuthorityError(HttpRequest& request, const ServerContext& server, const std::string& path) {
     SendMessagePage(request, server, AddressTitle(path), Tr("인증 오류"), false);
+}
+
+// A request that would change something, made by a page of another site through the visitor's browser.
+void SendCrossOriginRefusal(HttpRequest& request, const ServerContext& server) {
+    request.Log(LOG_WARNING, "%s", Tr("다른 사이트의 페이지가 보낸 요청을 거부함"));
+    SendStatusPage(request, server, 403, "Forbidden",
+                   Tr("다른 사이트의 페이지가 보낸 요청이라 처리하지 않았습니다."));
 }
 
 void SendLimitRefusal(HttpRequest& request, const ServerContext& server, int code) {
@@ -173,7 +182,17 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
         SendUnauthorizedPage(request, m_server);
         return;
     }
-    if (action == "Logout" && !anonymous) {
+    // Only these change something: a page of another site must not make the visitor's browser store a
+    // file (which could be a page that then reads the visitor's files), make a folder or log out. Logging
+    // in changes nothing (the browser asks its user), nor do plug-in runs (archives and playlists).
+    const Route route = ChooseRoute(request, action);
+    const bool logout = action == "Logout" && !anonymous;
+    if ((logout || route == Route::Upload || route == Route::MakeDirectory) &&
+        ComesFromAnotherOrigin(request.GetHeaders())) {
+        SendCrossOriginRefusal(request, m_server);
+        return;
+    }
+    if (logout) {
         SendLogoutPage(request, m_server);
         return;
     }
@@ -183,7 +202,6 @@ void QuilloHttpRequestHandler::Dispatch(HttpRequest& request) {
     if (path.empty() && !ReceiveForm(request)) {
         return;
     }
-    const Route route = ChooseRoute(request, action);
     AuthoritySet rights;
     std::string localPath;
     if (!ComputeRights(request, loginId, route == Route::Entry, rights, localPath)) {

@@ -1,7 +1,8 @@
 // The request dispatcher: the HttpRequestHandler that the server object installs into its web server.
 // For every request it decides, in one fixed order, the answer: a redirect to the canonical path, the
 // identification answer, a built-in file, the IP filter's refusal, authentication (Basic, against the
-// account store; no credentials means ".anonymous"), log in and out, the rights on the share, and then
+// account store; no credentials means ".anonymous"), log in, the refusal of an upload, new folder or
+// logout that a page of another origin sent (RequestOrigin.h), log out, the rights on the share, and then
 // one request processor built on its stack for this request (folder list, download, ...), or a status or
 // message page.
 // Owned by the server object, which creates it at start and deletes it after the web server stopped.

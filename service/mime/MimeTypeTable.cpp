@@ -4,6 +4,7 @@
 #include "core/loader/Loaders.h"
 #include "core/log/Trace.h"
 #include "core/text/StringHelpers.h"
+#include "service/mime/ContentKinds.h"
 
 namespace Vuxo {
 
@@ -14,8 +15,9 @@ bool IsBlank(char c) {
 }
 
 // Adds the pairs of one line: the first word is the type, every further word an extension.
-void AddLine(std::string_view line, std::map<std::string, std::string, std::less<>>& map) {
+void AddLine(std::string_view line, std::map<std::string, std::pair<std::string, bool>, std::less<>>& map) {
     std::string type;
+    bool mayRunScript = true;
     size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && IsBlank(line[i])) {
@@ -31,8 +33,9 @@ void AddLine(std::string_view line, std::map<std::string, std::string, std::less
         std::string word(line.substr(start, i - start));
         if (type.empty()) {
             type = std::move(word);
+            mayRunScript = MayRunScript(type);
         } else {
-            map.insert_or_assign(std::move(word), type);
+            map.insert_or_assign(std::move(word), std::make_pair(type, mayRunScript));
         }
     }
 }
@@ -68,12 +71,15 @@ void MimeTypeTable::Load(const char* data, std::size_t length) {
     m_current.store(m_maps.back().get(), std::memory_order_release);
 }
 
-std::string_view MimeTypeTable::GetMimeType(std::string_view extension) const {
+MimeTypeTable::Entry MimeTypeTable::Lookup(std::string_view extension) const {
     std::string key(extension);
     ToLower(key);
     const Map& map = *m_current.load(std::memory_order_acquire);
     const auto found = map.find(key);
-    return found == map.end() ? std::string_view(kDefaultType) : std::string_view(found->second);
+    if (found == map.end()) {
+        return {kDefaultType, true}; // a file of no known type could be anything
+    }
+    return {found->second.first, found->second.second};
 }
 
 std::size_t MimeTypeTable::GetCount() const {

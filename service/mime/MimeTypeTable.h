@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Vuxo {
@@ -43,18 +44,25 @@ public:
     // The type of an extension given without its dot; ASCII letters of the argument are lower-cased
     // first (stored extensions are matched as written). kDefaultType when there is none.
     // The text stays valid as long as the table.
-    std::string_view GetMimeType(std::string_view extension) const;
+    std::string_view GetMimeType(std::string_view extension) const { return Lookup(extension).type; }
+
+    // The type together with whether a browser could run script in it (MayRunScript), judged once when
+    // the table is loaded rather than for every download.
+    struct Entry {
+        std::string_view type;
+        bool mayRunScript;
+    };
+    Entry Lookup(std::string_view extension) const;
 
     // Number of extensions in the table.
     std::size_t GetCount() const;
 
 private:
-    using Map = std::map<std::string, std::string, std::less<>>;
+    using Map = std::map<std::string, std::pair<std::string, bool>, std::less<>>; // type, MayRunScript
 
-    std::mutex m_mutex;                          // serialises loads
+    std::mutex m_mutex;                             // serialises loads
     std::vector<std::unique_ptr<const Map>> m_maps; // every map loaded, the current one last; under m_mutex
     std::atomic<const Map*> m_current;
-
 };
 
 // Loads "mime-type.txt" from the program folder into the table when that file can be read (logged at

@@ -10,6 +10,7 @@
 #include "service/accounts/AuthoritySet.h"
 #include "service/config/QuilloConfig.h"
 #include "service/dispatch/ServerContext.h"
+#include "service/mime/ContentKinds.h"
 #include "service/mime/MimeTypeTable.h"
 #include "service/mounts/LocalPathCheck.h"
 #include "service/mounts/MountManager.h"
@@ -124,7 +125,7 @@ void PluginRequestProcessor::SendResourceFile(HttpRequest& request, const std::s
     }
     request.BeginResponse(200, "OK");
     request.SendHeader("Content-Length", std::to_string(size));
-    request.SendHeader("Content-Type", MimeTypeTable::GetInstance().GetMimeType(GetFileExtension(path)));
+    request.SendHeader("Content-Type", ProgramFileType(MimeTypeTable::GetInstance(), GetFileExtension(path)));
     // Throws when the file ends before `size` bytes: the connection then closes instead of leaving the
     // client waiting for bytes that never come.
     request.SendFileData(file.GetDescriptor(), 0, size);

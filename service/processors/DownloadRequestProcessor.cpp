@@ -78,8 +78,11 @@ void DownloadRequestProcessor::Send() {
     reporter.SetTotalSize(kDirectionDownload, size);
     reporter.SetPosition(kDirectionDownload, start);
     request.SendHeader("Content-Length", std::to_string(length));
-    request.SendHeader("Content-Type",
-                       MimeTypeTable::GetInstance().GetMimeType(GetFileExtension(m_localPath)));
+    const MimeTypeTable::Entry type = MimeTypeTable::GetInstance().Lookup(GetFileExtension(m_localPath));
+    request.SendHeader("Content-Type", type.type);
+    // A shared file is anybody's who may upload: one that could run script does so in an opaque origin.
+    request.SetContentPolicy(type.mayRunScript ? ContentPolicy::kSharedActiveFile
+                                               : ContentPolicy::kSharedFile);
     // The length is known, so the connection can carry the client's next request.
     request.SetKeepAlive();
 

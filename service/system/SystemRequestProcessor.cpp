@@ -2,6 +2,7 @@
 
 #include "core/http/HttpRequest.h"
 #include "core/text/PathHelpers.h"
+#include "service/mime/ContentKinds.h"
 #include "service/mime/MimeTypeTable.h"
 #include "service/system/BuiltinFileMap.h"
 
@@ -23,7 +24,7 @@ void SystemRequestProcessor::Process(HttpRequest& request) {
         request.EndResponse();
         return;
     }
-    const std::string_view type = m_mimeTypes.GetMimeType(GetFileExtension(key));
+    const std::string_view type = ProgramFileType(m_mimeTypes, GetFileExtension(key));
     request.SetKeepAlive();
     request.BeginResponse(200, "OK");
     request.SendHeader("Content-Type", type);

@@ -157,7 +157,7 @@ TEST_F(DownloadTest, ByteRanges) {
     client.SendGet("/pub/hundred.txt", "Range: bytes=10-19\r\n");
     EXPECT_EQ(client.ReadResponse().headerBlock,
               "HTTP/1.1 206 Partial Content\r\nContent-range: bytes 10-19/100\r\nContent-Length: 10\r\n"
-              "Content-Type: text/plain");
+              "Content-Type: text/plain\r\nX-Content-Type-Options: nosniff");
 }
 
 TEST_F(DownloadTest, HeadGivesTheHeadersOfGetWithoutTheBody) {

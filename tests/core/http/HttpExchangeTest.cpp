@@ -1,5 +1,6 @@
 // Requests and responses over real connections to a running web server.
 #include "HttpTestSupport.h"
+#include "fixtures/support/PolicyLines.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@ namespace Vuxo {
 namespace {
 
 using namespace Testing;
+using Fixtures::WithPolicyLines;
 
 const std::string kGet = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
 
@@ -65,7 +67,7 @@ TEST(HttpResponse, BytesOnTheWire) {
     for (const auto& row : rows) {
         FunctionHandler handler(row.respond);
         RunningServer s(handler);
-        EXPECT_EQ(Exchange(s.Port(), kGet), row.expected) << row.what;
+        EXPECT_EQ(Exchange(s.Port(), kGet), WithPolicyLines(row.expected)) << row.what;
         EXPECT_EQ(handler.calls.load(), 1) << row.what;
     }
 }
@@ -85,10 +87,11 @@ TEST(HttpResponse, KeepAliveServesTwoRequestsOnOneConnection) {
     TCPSocket client;
     Connect(client, s.Port());
     SendText(client, "GET /first HTTP/1.1\r\n\r\n");
-    const std::string first = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nk1";
+    const std::string first = WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nk1");
     EXPECT_EQ(ReadExactly(client, first.size()), first);
     SendText(client, "GET /second HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(ReadUntilClosed(client), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection:close\r\n\r\nc2");
+    EXPECT_EQ(ReadUntilClosed(client),
+              WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection:close\r\n\r\nc2"));
     EXPECT_EQ(handler.calls.load(), 2);
 }
 
@@ -104,9 +107,10 @@ TEST(HttpResponse, RequestsSentAheadAreAnsweredInTurn) {
     RunningServer s(handler);
     std::string answer =
         Exchange(s.Port(), "GET /a HTTP/1.1\r\n\r\nGET /bb HTTP/1.1\r\n\r\nGET /last HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(answer, "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na"
-                      "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nbb"
-                      "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection:close\r\n\r\nlast");
+    EXPECT_EQ(answer,
+              WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na") +
+                  WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nbb") +
+                  WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection:close\r\n\r\nlast"));
 }
 
 TEST(HttpResponse, AClientThatSaysItClosesGetsTheEndOfTheStream) {
@@ -118,7 +122,8 @@ TEST(HttpResponse, AClientThatSaysItClosesGetsTheEndOfTheStream) {
         r.Write("x");
     });
     RunningServer s(handler);
-    const std::string closing = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection:close\r\n\r\nx";
+    const std::string closing =
+        WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection:close\r\n\r\nx");
     for (const char* request :
          {"GET /a HTTP/1.1\r\nConnection: close\r\n\r\n",
           "GET /a HTTP/1.1\r\nconnection: Upgrade ,\tClose\r\n\r\n", "GET /a HTTP/1.0\r\n\r\n",
@@ -127,7 +132,7 @@ TEST(HttpResponse, AClientThatSaysItClosesGetsTheEndOfTheStream) {
         EXPECT_EQ(Exchange(s.Port(), request), closing); // Exchange reads until the server closes
     }
     // Other tokens keep the connection: a second request is answered on it.
-    const std::string kept = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx";
+    const std::string kept = WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx");
     TCPSocket client;
     Connect(client, s.Port());
     SendText(client, "GET /a HTTP/1.1\r\nConnection: keep-alive, closed\r\n\r\n");
@@ -146,7 +151,7 @@ TEST(HttpResponse, ARequestWithAnUnreadBodyIsNotFollowedByAnother) {
     RunningServer s(handler);
     // The body "GET / HTTP/1.1..." must not be served as a request of its own.
     std::string answer = Exchange(s.Port(), "PUT /x HTTP/1.1\r\nContent-Length: 27\r\n\r\n" + kGet);
-    EXPECT_EQ(answer, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(answer, WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"));
     EXPECT_EQ(handler.calls.load(), 1);
 }
 
@@ -172,8 +177,8 @@ TEST(HttpResponse, LargeBodyArrivesWholeAndEveryByteIsCounted) {
     CountingAggregator counter;
     RunningServer s(handler, &counter);
     std::string answer = Exchange(s.Port(), kGet);
-    const std::string head =
-        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\nConnection:close\r\n\r\n";
+    const std::string head = WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
+                                             "\r\nConnection:close\r\n\r\n");
     ASSERT_EQ(answer.size(), head.size() + size);
     EXPECT_EQ(answer.substr(0, head.size()), head);
     EXPECT_TRUE(answer.substr(head.size()) == body);
@@ -204,8 +209,8 @@ TEST(HttpResponse, FileRangeGoesStraightFromTheFile) {
         RunningServer s(handler, &counter);
         std::string answer = Exchange(s.Port(), kGet);
         s.server.Stop();
-        const std::string head =
-            "HTTP/1.1 206 Partial Content\r\nContent-Length: 200000\r\nConnection:close\r\n\r\n";
+        const std::string head = WithPolicyLines(
+            "HTTP/1.1 206 Partial Content\r\nContent-Length: 200000\r\nConnection:close\r\n\r\n");
         const std::string expected = head + content.substr(static_cast<size_t>(offset), 200000);
         EXPECT_TRUE(answer == expected) << offset;
         EXPECT_EQ(counter.bytes[kDirectionDownload].load(), expected.size());
@@ -230,12 +235,13 @@ TEST(HttpResponse, AHeadAnswerEndsWithItsHeaderBlockAndKeepsTheConnection) {
         r.EndResponse();
     });
     RunningServer s(handler);
-    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100003\r\n\r\n";
+    const std::string head = WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 100003\r\n\r\n");
     TCPSocket client;
     Connect(client, s.Port());
     SendText(client, "HEAD /a HTTP/1.1\r\n\r\nGET /a HTTP/1.1\r\nConnection: close\r\n\r\n");
     const std::string answer = ReadUntilClosed(client);
-    const std::string closing = "HTTP/1.1 200 OK\r\nContent-Length: 100003\r\nConnection:close\r\n\r\nabc";
+    const std::string closing =
+        WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 100003\r\nConnection:close\r\n\r\nabc");
     EXPECT_EQ(answer.substr(0, head.size() + closing.size()), head + closing);
     EXPECT_TRUE(answer.substr(head.size() + closing.size()) == content);
     EXPECT_EQ(handler.calls.load(), 2);
@@ -260,12 +266,12 @@ TEST(HttpRequestParsing, ABodyIsAskedForWithContinueOnlyWhenItWillBeRead) {
     const std::string goOn = "HTTP/1.1 100 Continue\r\n\r\n";
     EXPECT_EQ(ReadExactly(client, goOn.size()), goOn) << "before the body was sent";
     SendText(client, "a=7");
-    const std::string served = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n7";
+    const std::string served = WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n7");
     EXPECT_EQ(ReadExactly(client, served.size()), served);
     // Refused from its header: the final answer at once, and the unsent body is never waited for.
     SendText(client, "POST /refuse" + head);
     EXPECT_EQ(ReadUntilClosed(client),
-              "HTTP/1.1 403 Forbidden\r\nContent-Length: 1\r\nConnection:close\r\n\r\n-");
+              WithPolicyLines("HTTP/1.1 403 Forbidden\r\nContent-Length: 1\r\nConnection:close\r\n\r\n-"));
 }
 
 TEST(HttpRequestParsing, RequestFieldsReachTheHandlerAndTheTransferStatus) {
@@ -401,7 +407,7 @@ TEST(HttpRequestParsing, ABodyWhoseLengthIsInDoubtIsRefusedAndEndsTheConnection)
             // The hidden request is what a front end reading the length the other way would see next.
             EXPECT_EQ(
                 Exchange(s.Port(), std::string(method) + " / HTTP/1.1\r\n" + c.framing + "\r\n" + hidden),
-                c.answer);
+                WithPolicyLines(c.answer));
         }
     }
     EXPECT_EQ(handler.calls.load(), 0) << "neither the request nor the one hidden in its body is served";
@@ -409,8 +415,8 @@ TEST(HttpRequestParsing, ABodyWhoseLengthIsInDoubtIsRefusedAndEndsTheConnection)
     // A plain length frames the body, and the connection goes on after it.
     EXPECT_EQ(Exchange(s.Port(), "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\na=1GET /next HTTP/1.1\r\n"
                                  "Connection: close\r\n\r\n"),
-              "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 0\r\n"
-              "Connection:close\r\n\r\n");
+              WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n") +
+                  WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection:close\r\n\r\n"));
 }
 
 TEST(HttpRequestParsing, OversizedFormBodyIsRefusedWithoutReadingIt) {
@@ -420,7 +426,7 @@ TEST(HttpRequestParsing, OversizedFormBodyIsRefusedWithoutReadingIt) {
     std::string answer =
         Exchange(s.Port(), "POST / HTTP/1.1\r\nContent-Length: " +
                                std::to_string(RequestParserThread::kMaxFormBody + 1) + "\r\n\r\na=1");
-    EXPECT_EQ(answer, "HTTP/1.1 413 Request Entity Too Large\r\nConnection:close\r\n\r\n");
+    EXPECT_EQ(answer, WithPolicyLines("HTTP/1.1 413 Request Entity Too Large\r\nConnection:close\r\n\r\n"));
     EXPECT_TRUE(log.WaitFor("Exception: Illegal request: form body too large"));
 }
 
@@ -435,7 +441,7 @@ TEST(HttpRequestParsing, HeaderBlockSizeLimit) {
     std::string exact = "GET / HTTP/1.1\r\nX: ";
     exact += std::string(RequestParserThread::kHeaderLimit - exact.size() - 4, 'a') + "\r\n\r\n";
     ASSERT_EQ(exact.size(), RequestParserThread::kHeaderLimit);
-    EXPECT_EQ(Exchange(s.Port(), exact), "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n");
+    EXPECT_EQ(Exchange(s.Port(), exact), WithPolicyLines("HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n"));
 
     EXPECT_EQ(Exchange(s.Port(), std::string(RequestParserThread::kHeaderLimit, 'j')), "");
     EXPECT_TRUE(log.WaitFor("Exception: Illegal request: header too long"));
@@ -487,7 +493,7 @@ TEST(HttpRequestParsing, TheHeaderTimeOutCountsFromTheFirstByteOfTheRequest) {
     SendText(client, "GET / HT");
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     SendText(client, "TP/1.1\r\n\r\n");
-    EXPECT_EQ(ReadUntilClosed(client), "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n");
+    EXPECT_EQ(ReadUntilClosed(client), WithPolicyLines("HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n"));
 }
 
 TEST(HttpRequestParsing, MultipartUploadOverAConnection) {
@@ -532,7 +538,7 @@ TEST(HttpRequestParsing, MultipartUploadOverAConnection) {
     for (size_t pos = 100; pos < body.size(); pos += 7919) {
         SendText(client, body.substr(pos, 7919));
     }
-    EXPECT_EQ(ReadUntilClosed(client), "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n");
+    EXPECT_EQ(ReadUntilClosed(client), WithPolicyLines("HTTP/1.1 200 OK\r\nConnection:close\r\n\r\n"));
     s.server.Stop();
     EXPECT_EQ(gotName, "up");
     EXPECT_EQ(gotFile, "f.bin");
@@ -555,7 +561,8 @@ TEST(HttpRequestParsing, AnAnswerBeforeTheUploadWasReadComesAfterTheWholeBody) {
     SendText(client, "POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: " +
                          std::to_string(body.size()) + "\r\n\r\n");
     SendText(client, body); // would fail with a reset if the server closed before reading it
-    EXPECT_EQ(ReadUntilClosed(client), "HTTP/1.1 403 Forbidden\r\nConnection:close\r\n\r\nno");
+    EXPECT_EQ(ReadUntilClosed(client),
+              WithPolicyLines("HTTP/1.1 403 Forbidden\r\nConnection:close\r\n\r\nno"));
     s.server.Stop();
     EXPECT_EQ(counter.bytes[kDirectionUpload].load(), body.size());
 }

@@ -2,6 +2,7 @@
 #include "HttpTestSupport.h"
 
 #include "core/transfer/GuiTransferStatusAggregator.h"
+#include "fixtures/support/PolicyLines.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +28,11 @@ FunctionHandler& OkHandler() {
     });
     return handler;
 }
-const std::string kOkAnswer = "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nok";
-const std::string kRefusal = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\n"
-                             "Content-Length: 40\r\nConnection:close\r\n\r\n"
-                             "Too many connections from this address.\n";
+const std::string kOkAnswer = Fixtures::WithPolicyLines("HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nok");
+const std::string kRefusal =
+    "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\n"
+    "Content-Length: 40\r\nX-Content-Type-Options: nosniff\r\nConnection:close\r\n\r\n"
+    "Too many connections from this address.\n";
 
 bool CanConnect(uint16_t port) {
     TCPSocket socket;
@@ -300,7 +302,7 @@ TEST(WebServer, StopEndsIdleAndBusyConnectionsAndLeavesNoThread) {
     TCPSocket idle;
     Connect(idle, s->Port());
     SendText(idle, "GET /idle HTTP/1.1\r\n\r\n");
-    ReadExactly(idle, 38);
+    ReadExactly(idle, Fixtures::WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n").size());
 
     std::vector<std::unique_ptr<TCPSocket>> downloads;
     for (int i = 0; i < 3; ++i) {
@@ -344,7 +346,8 @@ TEST(WebServer, StopEndsAHandlerThatWaitsBetweenWrites) {
     TCPSocket client;
     Connect(client, s->Port());
     SendText(client, kGet);
-    EXPECT_EQ(ReadExactly(client, 43), "HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nstatus");
+    const std::string status = Fixtures::WithPolicyLines("HTTP/1.1 200 OK\r\nConnection:close\r\n\r\nstatus");
+    EXPECT_EQ(ReadExactly(client, status.size()), status);
     while (!waiting) {
         std::this_thread::yield();
     }

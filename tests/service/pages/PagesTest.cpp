@@ -6,8 +6,10 @@
 #include "service/pages/PageServer.h"
 
 #include "core/http/HttpTestSupport.h"
+#include "core/http/ResponsePolicy.h"
 #include "core/i18n/LocalizationStringTable.h"
 #include "core/template/TextContent.h"
+#include "fixtures/support/PolicyLines.h"
 #include "res/BuiltinResources.h"
 #include "service/skins/SkinConfig.h"
 #include "service/skins/SkinLoaders.h"
@@ -48,12 +50,16 @@ Answer Split(const std::string& text) {
     }
     answer.head = text.substr(0, end + 2);
     answer.body = text.substr(end + 4);
-    // Every page carries its length; the heads compared below leave it out.
+    // Every page carries its length and the program's browser policy; the heads compared below leave
+    // them out.
     const std::string lengthLine = "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
-    const size_t length = answer.head.find(lengthLine);
-    EXPECT_NE(length, std::string::npos) << answer.head;
-    if (length != std::string::npos) {
-        answer.head.erase(length, lengthLine.size());
+    for (const std::string_view line :
+         {std::string_view(lengthLine), PolicyHeaderLines(ContentPolicy::kProgram)}) {
+        const size_t at = answer.head.find(line);
+        EXPECT_NE(at, std::string::npos) << answer.head;
+        if (at != std::string::npos) {
+            answer.head.erase(at, line.size());
+        }
     }
     std::istringstream lines(answer.body);
     std::string line;
@@ -190,12 +196,12 @@ TEST_F(Pages, ASkinPageOverItsRenderBudgetIsLoggedAndAnswered500) {
 TEST_F(Pages, ARedirectSendsOnlyTheEncodedLocation) {
     page = [](HttpRequest& request) { SendRedirect(request, "/a b/c-d/\xed\x95\x9c/?q"); };
     EXPECT_EQ(Exchange(server.Port(), "GET /x HTTP/1.1\r\n\r\n"),
-              "HTTP/1.1 301 Moved Permanently\r\nLocation: "
-              "/a%20b/c%2dd/%ed%95%9c/%3fq\r\nConnection:close\r\n\r\n");
+              Fixtures::WithPolicyLines("HTTP/1.1 301 Moved Permanently\r\nLocation: "
+                                        "/a%20b/c%2dd/%ed%95%9c/%3fq\r\nConnection:close\r\n\r\n"));
     page = [](HttpRequest& request) { SendRedirect(request, "/evil\r\nSet-Cookie: x=1"); };
     EXPECT_EQ(Exchange(server.Port(), "GET /x HTTP/1.1\r\n\r\n"),
-              "HTTP/1.1 301 Moved Permanently\r\nLocation: "
-              "/evil%0d%0aSet%2dCookie%3a%20x%3d1\r\nConnection:close\r\n\r\n");
+              Fixtures::WithPolicyLines("HTTP/1.1 301 Moved Permanently\r\nLocation: "
+                                        "/evil%0d%0aSet%2dCookie%3a%20x%3d1\r\nConnection:close\r\n\r\n"));
 }
 
 TEST_F(Pages, LoginAndLogoutPagesChallengeForTheRootRealm) {

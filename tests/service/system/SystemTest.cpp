@@ -7,6 +7,7 @@
 #include "service/system/SystemRequestProcessor.h"
 
 #include "core/http/HttpTestSupport.h"
+#include "fixtures/support/PolicyLines.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ namespace Vuxo {
 namespace {
 
 using namespace Testing;
+using Fixtures::WithPolicyLines;
 
 const char kPrintIdVariable[] = "CORVANTA_TEST_PRINT_INSTANCE_ID";
 
@@ -79,7 +81,8 @@ TEST(IdentificationRequestProcessor, AnswersTheInstanceIdAndNothingElse) {
     FunctionHandler handler([](HttpRequest& request) { IdentificationRequestProcessor().Process(request); });
     RunningServer server(handler);
     const std::string expected =
-        "HTTP/1.1 200 OK\r\nServer: Quillo Corvanta\r\nConnection:close\r\n\r\n" + GetServerInstanceId();
+        WithPolicyLines("HTTP/1.1 200 OK\r\nServer: Quillo Corvanta\r\nConnection:close\r\n\r\n") +
+        GetServerInstanceId();
     EXPECT_EQ(Exchange(server.Port(), "GET /?identify=1 HTTP/1.1\r\n\r\n"), expected);
     EXPECT_EQ(Exchange(server.Port(), "GET /?identify HTTP/1.1\r\n\r\n"), expected) << "the same in one run";
 }
@@ -90,10 +93,12 @@ protected:
         : handler(
               [this](HttpRequest& request) { SystemRequestProcessor(files, mimeTypes).Process(request); }),
           server(handler) {
-        mimeTypes.Load(std::string_view("text/plain txt\nimage/x-icon ico\ntext/css css\n"));
+        // Without the script and style types, as an external table may be.
+        mimeTypes.Load(std::string_view("text/plain txt\nimage/x-icon ico\n"));
         files.Register("robots.txt", "User-agent: *\n", 14);
         files.Register("favicon.ico", "\0\0\1\0icon", 8);
         files.Register("skin/style.css", "body{}", 6);
+        files.Register("skin/common.js", "f();", 4);
         files.Register("empty.txt", "", 0);
         files.Register("noextension", "x", 1);
     }
@@ -114,8 +119,11 @@ TEST_F(BuiltinFiles, AnswersAKnownFileWithItsTypeAndLengthOnAConnectionKeptOpen)
          "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 14\r\n\r\nUser-agent: *\n"},
         {"/favicon.ico", "HTTP/1.1 200 OK\r\nContent-Type: image/x-icon\r\nContent-Length: 8\r\n\r\n" +
                              std::string("\0\0\1\0icon", 8)},
+        // A browser told not to sniff runs and applies the skin's own only under their real types.
         {"/skin/style.css?action=SkinFile",
          "HTTP/1.1 200 OK\r\nContent-Type: text/css\r\nContent-Length: 6\r\n\r\nbody{}"},
+        {"/skin/common.js?action=SkinFile",
+         "HTTP/1.1 200 OK\r\nContent-Type: text/javascript\r\nContent-Length: 4\r\n\r\nf();"},
         {"/empty.txt", "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n"},
         {"/noextension",
          "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 1\r\n\r\nx"},
@@ -126,13 +134,15 @@ TEST_F(BuiltinFiles, AnswersAKnownFileWithItsTypeAndLengthOnAConnectionKeptOpen)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         SendText(socket, std::string("GET ") + c.path + " HTTP/1.1\r\nHost: x\r\n\r\n");
-        EXPECT_EQ(ReadExactly(socket, c.answer.size()), c.answer);
+        const std::string answer = WithPolicyLines(c.answer);
+        EXPECT_EQ(ReadExactly(socket, answer.size()), answer);
     }
-    EXPECT_EQ(handler.calls, 5);
+    EXPECT_EQ(handler.calls, 6);
 }
 
 TEST_F(BuiltinFiles, AnUnknownNameGetsTheShort404AndTheConnectionCloses) {
-    const std::string notFound = "HTTP/1.1 404 Not found\r\nConnection:close\r\n\r\n404 Not found :(";
+    const std::string notFound =
+        WithPolicyLines("HTTP/1.1 404 Not found\r\nConnection:close\r\n\r\n404 Not found :(");
     for (const char* path :
          {"/ROBOTS.TXT", "/skin/other.css?action=SkinFile", "/sub/robots.txt", "/", "/skin/", "/skin"}) {
         SCOPED_TRACE(path);
@@ -184,7 +194,8 @@ TEST_F(BuiltinFiles, ReloadingWhileServingNeverTearsAFile) {
             files.Register("big.txt", next.data(), next.size());
         }
     });
-    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n";
+    const std::string head =
+        WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n");
     TCPSocket socket;
     Connect(socket, server.Port());
     for (int i = 0; i < 20; ++i) {
