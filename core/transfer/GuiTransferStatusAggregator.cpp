@@ -104,7 +104,10 @@ int GuiTransferStatusAggregator::TakeIdAfterWrap(uint64_t n) {
 void GuiTransferStatusAggregator::PushChange(Change& change) {
     m_pendingChanges.fetch_add(1, std::memory_order_relaxed);
     change.next = m_changes.load(std::memory_order_relaxed);
-    while (!m_changes.compare_exchange_weak(change.next, &change, std::memory_order_release,
+    // Sequentially consistent with the pusher's later look at m_notifyPending and the GUI's clearing of it
+    // before it takes the changes (DispatchEvents, TakeSnapshot): either the GUI takes this change or the
+    // pusher finds no notification outstanding and posts one.
+    while (!m_changes.compare_exchange_weak(change.next, &change, std::memory_order_seq_cst,
                                             std::memory_order_relaxed)) {
     }
 }
@@ -148,7 +151,7 @@ TransferRecord& GuiTransferStatusAggregator::FindOrAdd(Shard& shard, TransferKey
 }
 
 void GuiTransferStatusAggregator::TakeChanges() {
-    Change* change = m_changes.exchange(nullptr, std::memory_order_acquire);
+    Change* change = m_changes.exchange(nullptr); // pairs with PushChange
     // The list holds the most recent first; they are applied oldest first, after those taken before. A
     // record that came and went within the changes taken so far was never seen by anyone: it only goes
     // back to its shard's spares.
@@ -324,8 +327,8 @@ size_t GuiTransferStatusAggregator::GetTransferCount() {
 
 bool GuiTransferStatusAggregator::TakeNotifyTurn(bool changed, int64_t nowMs) {
     // While the GUI has not looked yet it will see this change too; the usual case when busy, so it
-    // comes first and the clock is read only when needed.
-    if (m_notifyPending.load(std::memory_order_relaxed)) {
+    // comes first and the clock is read only when needed. Ordered after the caller's PushChange.
+    if (m_notifyPending.load()) {
         return false;
     }
     if (nowMs == kUnset) {
@@ -342,7 +345,7 @@ bool GuiTransferStatusAggregator::TakeNotifyTurn(bool changed, int64_t nowMs) {
 }
 
 bool GuiTransferStatusAggregator::TakeRemovalNotifyTurn() {
-    return !m_notifyPending.load(std::memory_order_relaxed) && !m_notifyPending.exchange(true);
+    return !m_notifyPending.load() && !m_notifyPending.exchange(true); // ordered after PushChange
 }
 
 void GuiTransferStatusAggregator::NotifyIf(bool due) {
@@ -565,6 +568,10 @@ void GuiTransferStatusAggregator::DispatchEvents(TransferStatusEventHandler& han
     std::vector<int> removed;
     {
         ScopedLock lock(m_lock);
+        // Cleared before the changes are taken: one pushed later finds no notification outstanding and
+        // posts its own, so the GUI looks again. Cleared after them, a removal pushed in between was
+        // neither announced nor notified, and its row stayed.
+        m_notifyPending.store(false);
         ApplyChanges();
         for (auto it = m_addedIds.rbegin(); it != m_addedIds.rend(); ++it) {
             if (m_unannounced.erase(*it) != 0) {
@@ -585,6 +592,10 @@ void GuiTransferStatusAggregator::DispatchEvents(TransferStatusEventHandler& han
 
 const std::vector<TransferRecord>& GuiTransferStatusAggregator::TakeSnapshot() {
     ScopedLock lock(m_lock);
+    // The GUI is up to date now: plain progress waits a full interval before notifying again. Before the
+    // changes are taken, as in DispatchEvents.
+    m_lastNotifyMs.store(m_clock.NowMs());
+    m_notifyPending.store(false);
     ApplyChanges();
     m_snapshot.resize(m_live.size());
     for (size_t i = 0; i < m_live.size(); ++i) {
@@ -593,9 +604,6 @@ const std::vector<TransferRecord>& GuiTransferStatusAggregator::TakeSnapshot() {
         m_snapshot[i] = record;
         record.changed = false;
     }
-    // The GUI is up to date now: plain progress waits a full interval before notifying again.
-    m_lastNotifyMs.store(m_clock.NowMs());
-    m_notifyPending.store(false);
     return m_snapshot;
 }
 

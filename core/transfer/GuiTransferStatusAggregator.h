@@ -11,7 +11,8 @@
 // The aggregator's lock is taken before a shard lock, never after. Nothing sleeps, posts a notification or
 // calls a handler while either is held (an apply only wakes the threads that wait for one).
 // The GUI is told of changes through the MessageNotifier base; at most one notification is outstanding
-// until the GUI takes a snapshot.
+// until the GUI looks again (DispatchEvents or TakeSnapshot), and a change that finds one outstanding is
+// always among those that look takes.
 #pragma once
 
 #include "core/log/MessageNotifier.h"

@@ -1,6 +1,7 @@
 #include "service/plugins/PluginLibrary.h"
 #include "service/plugins/PluginHostApi.h"
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 
@@ -16,6 +17,7 @@ struct LiveLibraries {
         const PluginLibrary* owner = nullptr;
     };
     std::mutex mutex;
+    std::condition_variable released; // a library's Deleter has run
     std::map<void*, Entry> byHandle;
 };
 
@@ -78,6 +80,7 @@ struct PluginLibrary::Deleter {
             CallFinalize(library->m_exports.finalize);
         }
         delete library; // closes the file
+        live.released.notify_all();
     }
 };
 
@@ -88,38 +91,33 @@ std::shared_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         return nullptr;
     }
     LiveLibraries& live = GetLiveLibraries();
-    std::lock_guard<std::mutex> lock(live.mutex);
+    std::unique_lock<std::mutex> lock(live.mutex);
     void* const handle = library.GetHandle();
-    const auto found = live.byHandle.find(handle);
-    if (found != live.byHandle.end()) {
+    // An expired entry belongs to an older object whose last user is releasing it: its Deleter, which
+    // waits for this lock, finalizes the module. Waiting for it orders everything that user did in the
+    // module before the next start; the expired count alone orders nothing, and a Finalize called here
+    // instead raced with that user's last calls into the module.
+    for (auto found = live.byHandle.find(handle); found != live.byHandle.end();
+         found = live.byHandle.find(handle)) {
         if (std::shared_ptr<PluginLibrary> running = found->second.library.lock()) {
             return running; // `library` only drops the extra reference it took
         }
+        live.released.wait(lock);
     }
 
     PluginExports exports;
     if (!BindRequired(library, exports)) {
         error = library.GetError();
-        // A module whose Finalize was bound hears of it even though it was never started; not when an
-        // older object of the same file is still finalizing it.
-        if (found == live.byHandle.end()) {
-            CallFinalize(exports.finalize);
-        }
+        // A module whose Finalize was bound hears of it even though it was never started.
+        CallFinalize(exports.finalize);
         return nullptr;
     }
     if (!Bind(library, CORVANTA_EXPORT_GET_REQUIRED_AUTHORITY, exports.getRequiredAuthority)) {
         exports.getRequiredAuthority = &DefaultRequiredAuthority;
     }
 
-    // An expired entry belongs to an older object whose release is waiting for this lock: taking the
-    // handle over means its Deleter will skip the module's Finalize, so it is called here, before the
-    // module starts again — every Initialize stays paired with one Finalize.
-    const bool olderStillStarted = found != live.byHandle.end();
     std::shared_ptr<PluginLibrary> created(new PluginLibrary(std::move(library), exports), Deleter());
     live.byHandle[handle] = LiveLibraries::Entry{created, created.get()};
-    if (olderStillStarted) {
-        CallFinalize(exports.finalize);
-    }
     CallInitialize(exports.initialize);
     return created;
 }

@@ -327,11 +327,19 @@ TEST(HttpRequestParsing, AnAbsoluteTargetGivesItsPathAndItsHostOverTheHostHeader
 }
 
 TEST(HttpRequestParsing, FormBodiesWhateverTheirSegments) {
+    // Handed over under a lock: the answer's end on the socket orders the connection thread's writes
+    // before the test's reads, but the race detector does not see through sockets.
+    std::mutex formLock;
     HttpFieldMap form;
     FunctionHandler handler([&](HttpRequest& r) {
         EXPECT_TRUE(r.ReceiveForm());
+        std::lock_guard lock(formLock);
         form = r.GetForm();
     });
+    auto received = [&] {
+        std::lock_guard lock(formLock);
+        return form;
+    };
     CountingAggregator counter;
     RunningServer s(handler, &counter);
     const std::string body = "a=1&b&c=%41+b&long=" + std::string(100000, 'v');
@@ -358,13 +366,13 @@ TEST(HttpRequestParsing, FormBodiesWhateverTheirSegments) {
     form.clear();
     RunningServer s2(handler);
     Exchange(s2.Port(), "POST / HTTP/1.1\r\nContent-Type: text/plain\r\n\r\na=1&b");
-    EXPECT_EQ(form, (HttpFieldMap{{"a", "1"}, {"b", ""}}));
+    EXPECT_EQ(received(), (HttpFieldMap{{"a", "1"}, {"b", ""}}));
 
     // Names and values are trimmed: a body that ends in CR LF leaves no line end in its last value.
     const std::string padded = "n=%20x%20& v = y \t&last=z\r\n";
     Exchange(s2.Port(),
              "POST / HTTP/1.1\r\nContent-Length: " + std::to_string(padded.size()) + "\r\n\r\n" + padded);
-    EXPECT_EQ(form, (HttpFieldMap{{"n", " x "}, {"v", "y"}, {"last", "z"}}));
+    EXPECT_EQ(received(), (HttpFieldMap{{"n", " x "}, {"v", "y"}, {"last", "z"}}));
 }
 
 TEST(HttpRequestParsing, ABodyWhoseLengthIsInDoubtIsRefusedAndEndsTheConnection) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -172,6 +173,72 @@ TEST_F(AggregatorTest, DispatchAnnouncesMostRecentFirstAndSkipsTransfersThatCame
     handler.events.clear();
     aggregator.DispatchEvents(handler);
     EXPECT_TRUE(handler.events.empty());
+}
+
+void RunOnce(std::function<void()>& hook) {
+    if (std::function<void()> taken = std::exchange(hook, nullptr)) {
+        taken();
+    }
+}
+
+// A clock that runs a hook once, at its next reading: on the GUI thread, the one inside TakeSnapshot.
+class HookedClock final : public Clock {
+public:
+    int64_t NowMs() override {
+        RunOnce(once);
+        return 100000;
+    }
+    bool SleepFor(int64_t) override { return true; }
+    void WakeAll() override {}
+    std::function<void()> once;
+};
+
+TEST(AggregatorViewTest, ATransferThatEndsWhileTheViewRefreshesLosesItsRow) {
+    // The view's rows, and its refresh: the announcements, then the snapshot, once per notification.
+    struct Rows : TransferStatusEventHandler {
+        void OnTransferAdded(int id) override {
+            RunOnce(once);
+            ids.insert(id);
+        }
+        void OnTransferRemoved(int id) override {
+            RunOnce(once);
+            ids.erase(id);
+        }
+        std::set<int> ids;
+        std::function<void()> once;
+    };
+    HookedClock clock;
+    GuiTransferStatusAggregator aggregator{clock};
+    CountingTarget target;
+    Rows rows;
+    int refreshes = 0;
+    auto refreshWhileNotified = [&] {
+        while (refreshes < target.posts) {
+            ++refreshes;
+            aggregator.DispatchEvents(rows);
+            aggregator.TakeSnapshot();
+        }
+    };
+    // The transfer ends on its own connection thread, while the GUI thread is inside the refresh.
+    auto endOnAnotherThread = [&](int n) {
+        return [&, n] { std::thread([&] { aggregator.Unregister(KeyOf(n)); }).join(); };
+    };
+    aggregator.SetTarget(&target, WM_TRANSFER_STATUS_CHANGED, 0, 0);
+    aggregator.SetRequest(KeyOf(0), "/stays");
+    aggregator.SetRequest(KeyOf(1), "/ends-during-snapshot");
+    refreshWhileNotified();
+    ASSERT_EQ(rows.ids, (std::set<int>{1, 2}));
+
+    aggregator.SetUserName(KeyOf(0), "u");
+    clock.once = endOnAnotherThread(1);
+    refreshWhileNotified();
+    EXPECT_EQ(rows.ids, (std::set<int>{1}));
+
+    aggregator.SetRequest(KeyOf(2), "/ends-during-announcement");
+    aggregator.SetRequest(KeyOf(3), "/new");
+    rows.once = endOnAnotherThread(2);
+    refreshWhileNotified();
+    EXPECT_EQ(rows.ids, (std::set<int>{1, 4}));
 }
 
 TEST_F(AggregatorTest, ABacklogAppliedInPartsKeepsArrivalsBeforeTheirDepartures) {

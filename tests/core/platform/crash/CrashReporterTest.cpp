@@ -4,6 +4,7 @@
 
 #include "core/text/Utf8.h"
 #include "core/thread/AThread.h"
+#include "fixtures/support/Sanitizers.h"
 #include "fixtures/support/TempDir.h"
 
 #include <algorithm>
@@ -316,6 +317,9 @@ TEST_F(CrashReporterTest, GdbWritesTheDumpBesideTheReport) {
     const CrashReporter::Helpers defaults = CrashReporter::DefaultHelpers();
     if (defaults.debugger.empty()) {
         GTEST_SKIP() << "gdb is not installed, so no dump is made";
+    }
+    if (Fixtures::kUnderThreadSanitizer) {
+        GTEST_SKIP() << "gdb takes longer than the reporter waits to dump ThreadSanitizer's shadow memory";
     }
     std::ifstream scope("/proc/sys/kernel/yama/ptrace_scope");
     int level = 0;

@@ -41,7 +41,9 @@ std::string Query(void* context, const char* name) {
 // libstdc++'s char_traits for "literal" + std::string, a known fault of that compiler), so the warning is
 // off for this function only.
 #pragma GCC diagnostic push
+#ifndef __clang__ // which has no such warning, and refuses to ignore an unknown one
 #pragma GCC diagnostic ignored "-Wrestrict"
+#endif
 int QueryNumber(void* context, const char* name) {
     return std::stoi("0" + Query(context, name));
 }
