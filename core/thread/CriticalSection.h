@@ -1,11 +1,12 @@
-// The one lock type of the program and its scoped guard.
-// CriticalSection is re-entrant on the same thread, because several managers call themselves while
-// holding their own lock. It also offers lock()/unlock()/try_lock() so std guards and std::scoped_lock work.
+// The re-entrant lock and its scoped guard: for a manager that calls itself while holding its own lock
+// (the plain and reader-writer locks are in core/platform/sync/Mutex.h, which says which lock where).
+// It also offers lock()/unlock()/try_lock() so std guards and std::scoped_lock work.
 // Each shared structure owns its section; ScopedLock holds one section for the lifetime of the guard.
 // The sections guard short steps taken by many connection threads at once, so a contended Lock spins a
 // little before it sleeps: a thread put to sleep and woken again costs far more than the step it waited for.
 #pragma once
 
+#include "core/platform/sync/ThreadAnnotations.h"
 #include "core/thread/Noncopyable.h"
 
 #include <atomic>
@@ -13,12 +14,12 @@
 
 namespace Vuxo {
 
-class CriticalSection : private Noncopyable {
+class CAPABILITY("critical section") CriticalSection : private Noncopyable {
 public:
     CriticalSection() = default;
     virtual ~CriticalSection() = default;
 
-    void Lock() {
+    void Lock() ACQUIRE() {
         const std::thread::id self = std::this_thread::get_id();
         if (m_owner.load(std::memory_order_relaxed) == self) {
             ++m_depth;
@@ -32,7 +33,7 @@ public:
         m_depth = 1;
     }
 
-    void Unlock() {
+    void Unlock() RELEASE() {
         if (--m_depth != 0) {
             return;
         }
@@ -42,7 +43,7 @@ public:
         }
     }
 
-    bool TryLock() {
+    bool TryLock() TRY_ACQUIRE(true) {
         const std::thread::id self = std::this_thread::get_id();
         if (m_owner.load(std::memory_order_relaxed) == self) {
             ++m_depth;
@@ -58,12 +59,12 @@ public:
     }
 
     // TryLock that keeps trying for as long as a contended Lock spins, without its sleep.
-    bool TryLockSpinning();
+    bool TryLockSpinning() TRY_ACQUIRE(true);
 
     // Lockable names, for std::lock_guard, std::unique_lock and std::scoped_lock.
-    void lock() { Lock(); }
-    void unlock() { Unlock(); }
-    bool try_lock() { return TryLock(); }
+    void lock() ACQUIRE() { Lock(); }
+    void unlock() RELEASE() { Unlock(); }
+    bool try_lock() TRY_ACQUIRE(true) { return TryLock(); }
 
 private:
     static constexpr int kFree = 0;
@@ -79,11 +80,11 @@ private:
     int m_depth = 0; // touched by the holder only
 };
 
-class ScopedLock : private Noncopyable {
+class SCOPED_CAPABILITY ScopedLock : private Noncopyable {
 public:
-    explicit ScopedLock(CriticalSection& section) : m_section(section) { m_section.Lock(); }
-    explicit ScopedLock(CriticalSection* section) : ScopedLock(*section) {}
-    ~ScopedLock() { m_section.Unlock(); }
+    explicit ScopedLock(CriticalSection& section) ACQUIRE(section) : m_section(section) { m_section.Lock(); }
+    explicit ScopedLock(CriticalSection* section) ACQUIRE(section) : m_section(*section) { m_section.Lock(); }
+    ~ScopedLock() RELEASE() { m_section.Unlock(); }
 
 private:
     CriticalSection& m_section;
