@@ -34,8 +34,8 @@ void TextTemplate::IdBlock::Render(TextContent& content, OutputStream& out, Rend
 }
 
 bool TextTemplate::IfBlock::IsTrue(const TextContent& content) const {
-    const TextContent::RowList* rows = content.FindList(name_);
-    if (rows != nullptr && !rows->empty()) {
+    const TextContent::List* list = content.FindList(name_);
+    if (list != nullptr && list->Count() > 0) {
         return true;
     }
     const std::string* value = content.FindValue(name_);
@@ -69,13 +69,24 @@ private:
 
 void TextTemplate::ForBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
     SpendStep(budget);
-    const TextContent::RowList* rows = content.FindList(listName_);
-    if (rows == nullptr) {
+    const TextContent::List* list = content.FindList(listName_);
+    if (list == nullptr) {
+        return;
+    }
+    CurrentRowRestorer restorer(content);
+    if (list->source != nullptr) {
+        // The loop's own row, filled for each index, so an inner loop over the same source has its own.
+        TextContent::Row row;
+        const std::size_t count = list->source->RowCount();
+        for (std::size_t i = 0; i < count; ++i) {
+            list->source->FillRow(i, row);
+            content.SetCurrentRow(&row);
+            body_->Render(content, out, budget);
+        }
         return;
     }
     // Rendering only reads the content, so the rows neither move nor change while the loop runs.
-    CurrentRowRestorer restorer(content);
-    for (const TextContent::Row& row : *rows) {
+    for (const TextContent::Row& row : list->rows) {
         content.SetCurrentRow(&row);
         body_->Render(content, out, budget);
     }

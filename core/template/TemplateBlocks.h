@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/template/TemplateCost.h"
 #include "core/template/TextTemplate.h"
 
 namespace Vuxo {
@@ -18,6 +19,8 @@ public:
     virtual ~Block() = default;
     // Spends one step of the budget, and the bytes it writes, before doing its work.
     virtual void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const = 0;
+    // What Render spends, at most, in the context (TemplateCost.cpp).
+    virtual Cost Estimate(CostContext& context) const = 0;
 };
 
 // Literal text, written as it is.
@@ -25,6 +28,7 @@ class TextTemplate::TextBlock : public TextTemplate::Block {
 public:
     explicit TextBlock(std::string text) : text_(std::move(text)) {}
     void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
+    Cost Estimate(CostContext& context) const override;
 
 private:
     std::string text_;
@@ -35,6 +39,7 @@ class TextTemplate::IdBlock : public TextTemplate::Block {
 public:
     explicit IdBlock(std::string name) : name_(std::move(name)) {}
     void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
+    Cost Estimate(CostContext& context) const override;
 
 private:
     std::string name_;
@@ -46,6 +51,7 @@ public:
     IfBlock(std::string name, std::unique_ptr<Block> thenPart, std::unique_ptr<Block> elsePart)
         : name_(std::move(name)), then_(std::move(thenPart)), else_(std::move(elsePart)) {}
     void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
+    Cost Estimate(CostContext& context) const override;
 
 private:
     bool IsTrue(const TextContent& content) const;
@@ -61,6 +67,7 @@ public:
     ForBlock(std::string listName, std::unique_ptr<Block> body)
         : listName_(std::move(listName)), body_(std::move(body)) {}
     void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
+    Cost Estimate(CostContext& context) const override;
 
 private:
     std::string listName_;
@@ -71,6 +78,7 @@ class TextTemplate::CompoundBlock : public TextTemplate::Block {
 public:
     explicit CompoundBlock(std::vector<std::unique_ptr<Block>> children) : children_(std::move(children)) {}
     void Render(TextContent& content, OutputStream& out, RenderBudget& budget) const override;
+    Cost Estimate(CostContext& context) const override;
 
 private:
     std::vector<std::unique_ptr<Block>> children_;

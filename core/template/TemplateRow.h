@@ -37,7 +37,10 @@ public:
 
     const_iterator find(std::string_view name) const {
         for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
-            if (it->first == name) {
+            // Names of one row mostly differ in length or just after the "$": looked at first, they
+            // spare most comparisons of the whole names, which a page makes for every value it writes.
+            const std::string& own = it->first;
+            if (own.size() == name.size() && (own.size() < 2 || own[1] == name[1]) && own == name) {
                 return it;
             }
         }
@@ -45,6 +48,26 @@ public:
     }
 
     void reserve(size_t count) { m_values.reserve(count); }
+
+    // For a row made again and again in place (a RowSource's): the value of the pair at `index`, named
+    // `name`, keeping the storage of what was there, so that filling the row allocates nothing once its
+    // strings have grown. Pairs up to `index` are made as needed; the caller keeps names distinct.
+    std::string& Slot(size_t index, std::string_view name) {
+        if (index >= m_values.size()) {
+            m_values.resize(index + 1);
+        }
+        value_type& pair = m_values[index];
+        if (pair.first != name) {
+            pair.first.assign(name);
+        }
+        return pair.second;
+    }
+    // Drops the pairs from `count` on.
+    void Truncate(size_t count) {
+        if (count < m_values.size()) {
+            m_values.resize(count);
+        }
+    }
 
     const_iterator begin() const { return m_values.cbegin(); }
     const_iterator end() const { return m_values.cend(); }

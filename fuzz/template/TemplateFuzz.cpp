@@ -40,12 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool parsed = tmpl.Parse(reinterpret_cast<const char*>(data), size);
     Vuxo::TextContent content = MakeContent();
     Vuxo::CountingOutputStream out;
-    try {
-        // A tenth of the program's budget: the same limits, spent sooner, so the fuzzer stays fast.
-        tmpl.Render(content, out,
-                    {Vuxo::RenderBudget::kDefaultSteps / 10, Vuxo::RenderBudget::kDefaultBytes / 10});
-    } catch (const Vuxo::RenderBudgetExceeded&) {
-        // Loops nested over the same rows: the budget ended the render, as it must.
+    // A tenth of the program's budget: the same limits, spent sooner, so the fuzzer stays fast.
+    const Vuxo::RenderBudget tenth{Vuxo::RenderBudget::kDefaultSteps / 10,
+                                   Vuxo::RenderBudget::kDefaultBytes / 10};
+    const Vuxo::RenderEstimate estimate = tmpl.Estimate(content);
+    if (estimate.worst.steps <= tenth.steps && estimate.worst.bytes <= tenth.bytes) {
+        try {
+            tmpl.Render(content, out, estimate.worst);
+        } catch (const Vuxo::RenderBudgetExceeded&) {
+            std::abort(); // the estimate must bound every render
+        }
+    } else {
+        try {
+            tmpl.Render(content, out, tenth);
+        } catch (const Vuxo::RenderBudgetExceeded&) {
+            // Loops nested over the same rows: the budget ended the render, as it must.
+        }
     }
     if (!parsed && out.Total() != 0) {
         std::abort(); // a template that failed to parse must stay empty
