@@ -37,10 +37,7 @@ public:
 
     const_iterator find(std::string_view name) const {
         for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
-            // Names of one row mostly differ in length or just after the "$": looked at first, they
-            // spare most comparisons of the whole names, which a page makes for every value it writes.
-            const std::string& own = it->first;
-            if (own.size() == name.size() && (own.size() < 2 || own[1] == name[1]) && own == name) {
+            if (SameName(it->first, name)) {
                 return it;
             }
         }
@@ -57,7 +54,7 @@ public:
             m_values.resize(index + 1);
         }
         value_type& pair = m_values[index];
-        if (pair.first != name) {
+        if (!SameName(pair.first, name)) {
             pair.first.assign(name);
         }
         return pair.second;
@@ -75,6 +72,20 @@ public:
     bool empty() const { return m_values.empty(); }
 
 private:
+    // Names are a few bytes that mostly differ in length or just after the "$": compared here byte by
+    // byte rather than through the library's memcmp, as a page compares them for every value it writes.
+    static bool SameName(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (size_t i = a.size(); i-- > 0;) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     std::vector<value_type> m_values;
 };
 

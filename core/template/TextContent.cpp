@@ -114,13 +114,16 @@ bool TextContent::GetValue(std::string_view name, std::string& value) const {
 }
 
 const std::string* TextContent::FindValue(std::string_view name) const {
-    if (currentRow_ != nullptr) {
-        auto it = currentRow_->find(name);
-        if (it != currentRow_->end()) {
-            return &it->second;
-        }
+    const std::string* value = FindInCurrentRow(name);
+    return value != nullptr ? value : FindVariable(name);
+}
+
+const std::string* TextContent::FindInCurrentRow(std::string_view name) const {
+    if (currentRow_ == nullptr) {
+        return nullptr;
     }
-    return FindVariable(name);
+    const auto it = currentRow_->find(name);
+    return it != currentRow_->end() ? &it->second : nullptr;
 }
 
 const std::string* TextContent::FindVariable(std::string_view name) const {

@@ -8,6 +8,7 @@
 #include "core/template/TemplateRow.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,8 @@ public:
 
     // Same lookup without a copy; the pointer is valid until the content changes. Null when not found.
     const std::string* FindValue(std::string_view name) const;
+    // The current row's value alone; null without a current row or without the name in it.
+    const std::string* FindInCurrentRow(std::string_view name) const;
     // A variable, never a row's value; null when not set.
     const std::string* FindVariable(std::string_view name) const;
     // The list, or null when there is no such list.
@@ -71,7 +74,14 @@ private:
     // than kept in order; nothing walks them in order.
     struct NameHash {
         using is_transparent = void;
-        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+        // FNV-1a: names are a few bytes long, for which it takes half the time of the library's hash.
+        size_t operator()(std::string_view name) const {
+            uint64_t hash = 14695981039346656037ull;
+            for (const char c : name) {
+                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+            }
+            return static_cast<size_t>(hash);
+        }
     };
     template <typename Value>
     using NameMap = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;

@@ -54,6 +54,7 @@ public:
     class Scanner;
     struct Cost;
     class CostContext;
+    class RenderState;
 
     // "#if" and "#foreach" nested deeper than this are a syntax error, so a hostile skin cannot exhaust
     // the stack while parsing or rendering.

@@ -12,6 +12,7 @@
 #include "service/skins/SkinManager.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Vuxo {
 
@@ -105,9 +106,9 @@ bool HtmlPageSender::Send(TextContent& content) {
     }
     if (!m_streaming) {
         SendHead();
-        m_request.SendHeader("Content-Length", std::to_string(m_page.size()));
+        m_request.SendHeader("Content-Length", std::to_string(m_used));
         m_request.SetKeepAlive();
-        m_request.Write(m_page.data(), m_page.size());
+        m_request.Write(m_page.get(), m_used);
     }
     m_request.EndResponse();
     return true;
@@ -123,17 +124,17 @@ void HtmlPageSender::SendHead() {
 
 void HtmlPageSender::PrepareGathering(uint64_t mostBytes) {
     // Room for the whole page at once where the estimate allows, so that it is never copied to grow.
-    m_page.clear();
+    m_used = 0;
     m_room = kUnreservedPage;
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(mostBytes, kGatheredPageLimit));
     if (wanted > m_room && m_memory.Grow(static_cast<int64_t>(wanted - m_room))) {
         m_room = wanted;
     }
-    m_page.reserve(m_room);
+    m_page = std::make_unique_for_overwrite<char[]>(m_room);
 }
 
 bool HtmlPageSender::Gather(size_t length) {
-    const size_t needed = m_page.size() + length;
+    const size_t needed = m_used + length;
     if (needed > kGatheredPageLimit) {
         return false;
     }
@@ -142,8 +143,10 @@ bool HtmlPageSender::Gather(size_t length) {
     if (!m_memory.Grow(static_cast<int64_t>(wanted - m_room))) {
         return false;
     }
+    auto larger = std::make_unique_for_overwrite<char[]>(wanted); // never more than was reserved
+    std::memcpy(larger.get(), m_page.get(), m_used);
+    m_page = std::move(larger);
     m_room = wanted;
-    m_page.reserve(m_room); // the string never holds more than was reserved for it
     return true;
 }
 
@@ -155,15 +158,20 @@ void HtmlPageSender::StartStreaming() {
     }
     // Else an HTTP/1.0 client, whose connection is never kept: the end of the page is its end.
     m_streaming = true;
-    m_request.Write(m_page.data(), m_page.size());
-    std::string().swap(m_page);
+    m_request.Write(m_page.get(), m_used);
+    m_page.reset();
+    m_used = 0;
     m_room = 0;
     m_memory.Clear();
 }
 
 void HtmlPageSender::Write(const char* data, std::size_t length) {
-    if (m_page.size() + length <= m_room || (!m_streaming && Gather(length))) {
-        m_page.append(data, length);
+    if (length == 0) {
+        return; // an empty value
+    }
+    if (m_used + length <= m_room || (!m_streaming && Gather(length))) {
+        std::memcpy(m_page.get() + m_used, data, length);
+        m_used += length;
         return;
     }
     if (!m_streaming) {

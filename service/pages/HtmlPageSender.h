@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -75,8 +76,9 @@ private:
     std::string m_contentType;
     PageMemory m_memory; // what m_page holds beyond the size of one send
     bool m_streaming = false;
-    std::string m_page;
-    size_t m_room = 0; // what m_page may hold: the unreserved part and m_memory
+    std::unique_ptr<char[]> m_page; // the page gathered so far
+    size_t m_used = 0;
+    size_t m_room = 0; // what m_page holds: the unreserved part and m_memory
 };
 
 } // namespace Vuxo
