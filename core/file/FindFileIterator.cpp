@@ -6,18 +6,19 @@ namespace Vuxo {
 
 struct FindFileIterator::Search {
     DirectoryReader reader;
+    DirectoryEntry entry; // kept, with the current name, so a walk does not allocate per entry
     FindFileData current;
     bool atEnd = false;
 
     // Reads up to the next entry that is not "." or ".."; at the end the stream is closed at once.
     void Advance() {
-        DirectoryEntry entry;
         while (reader.Next(entry)) {
             if (entry.name == "." || entry.name == "..") {
                 continue;
             }
-            current = FindFileData{};
-            current.name = std::move(entry.name);
+            current.name.assign(entry.name);
+            current.size = 0;
+            current.lastWriteTime = 0;
             current.kind = entry.kind;
             current.isLink = entry.isLink;
             PathInfo info;

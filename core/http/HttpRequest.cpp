@@ -33,6 +33,11 @@ size_t FileChunkForSpeed(int64_t bytesPerSecond) {
     return static_cast<size_t>(std::clamp<int64_t>(size, 1024, 256 * 1024));
 }
 
+// The size line that opens a chunk: eight hex digits (leading zeros are allowed) and CR LF, written in
+// place once the chunk's size is known.
+constexpr size_t kChunkSizeLine = 10;
+constexpr std::string_view kLastChunk = "0\r\n\r\n";
+
 // A body's bytes received at once by ReceiveBodyWhole, at most.
 constexpr size_t kWholeBodyPiece = 256 * 1024;
 
@@ -173,6 +178,56 @@ void HttpRequest::EndHeaderBlock() {
         m_output.append("Connection:close\r\n");
     }
     m_output.append("\r\n");
+    OpenChunk();
+}
+
+void HttpRequest::SetChunked() {
+    SendHeader("Transfer-Encoding", "chunked");
+    m_chunked = !m_head;
+}
+
+void HttpRequest::OpenChunk() {
+    if (m_chunked && m_headerEnded && m_chunkStart == std::string::npos) {
+        m_chunkStart = m_output.size();
+        m_output.append(kChunkSizeLine, '0');
+    }
+}
+
+void HttpRequest::CloseChunk() {
+    if (m_chunkStart == std::string::npos) {
+        return;
+    }
+    const size_t size = m_output.size() - m_chunkStart - kChunkSizeLine;
+    if (size == 0) {
+        m_output.resize(m_chunkStart);
+    } else {
+        static constexpr char kHex[] = "0123456789abcdef";
+        char* line = m_output.data() + m_chunkStart;
+        for (int digit = 7; digit >= 0; --digit) {
+            line[7 - digit] = kHex[(size >> (4 * digit)) & 0xF];
+        }
+        line[8] = '\r';
+        line[9] = '\n';
+        m_output.append("\r\n");
+    }
+    m_chunkStart = std::string::npos;
+}
+
+void HttpRequest::WriteChunked(const char* data, size_t length) {
+    // Room is left for the chunk's closing line end and the last chunk, so the gathering storage never
+    // grows past the size of one send.
+    const size_t limit = kGatherLimit - 2 - kLastChunk.size();
+    while (length > 0) {
+        const size_t room = limit > m_output.size() ? limit - m_output.size() : 0;
+        if (room == 0) {
+            Flush();
+            continue;
+        }
+        const size_t piece = std::min(room, length);
+        m_output.append(data, piece);
+        data += piece;
+        length -= piece;
+    }
 }
 
 void HttpRequest::Write(const void* data, size_t length) {
@@ -181,6 +236,10 @@ void HttpRequest::Write(const void* data, size_t length) {
         return;
     }
     const char* bytes = static_cast<const char*>(data);
+    if (m_chunked) {
+        WriteChunked(bytes, length);
+        return;
+    }
     if (m_output.size() + length <= kGatherLimit) {
         m_output.append(bytes, length);
         return;
@@ -200,17 +259,23 @@ void HttpRequest::Write(const char* text) {
 void HttpRequest::EndResponse() {
     Log(LOG_DEBUG, "EndResponse");
     EndHeaderBlock();
+    if (m_chunked) {
+        CloseChunk();
+        m_output.append(kLastChunk);
+        m_chunked = false;
+    }
 }
 
 void HttpRequest::Flush() {
-    if (m_output.empty()) {
-        return;
+    CloseChunk();
+    if (!m_output.empty()) {
+        std::string pending;
+        pending.swap(m_output); // taken out first, so a failed send is never repeated
+        SendAll(pending.data(), pending.size());
+        pending.clear();
+        m_output.swap(pending); // keeps the storage for the next bytes
     }
-    std::string pending;
-    pending.swap(m_output); // taken out first, so a failed send is never repeated
-    SendAll(pending.data(), pending.size());
-    pending.clear();
-    m_output.swap(pending); // keeps the storage for the next bytes
+    OpenChunk();
 }
 
 void HttpRequest::SendAll(const char* data, size_t length) {
@@ -224,6 +289,9 @@ void HttpRequest::SendAll(const char* data, size_t length) {
 }
 
 void HttpRequest::SendFileData(int fileDescriptor, int64_t offset, int64_t count) {
+    if (m_chunked) {
+        throw std::logic_error("File data cannot go into a chunked body.");
+    }
     EndHeaderBlock();
     if (m_head) {
         return;

@@ -10,6 +10,8 @@
 // (ResponsePolicy.h). Bytes are gathered: the header block and small writes leave in one send once
 // 16 KiB are collected, before a large write, or at Flush (the connection flushes after the handler
 // returns). A response that must reach the client at once (a page that streams progress) calls Flush.
+// A body whose length is not known when the header goes out can be sent in chunks (SetChunked): each
+// gathered piece leaves as one chunk, and EndResponse adds the last one.
 // Every byte sent is reported as download traffic, every body byte received as upload traffic; the report
 // is where speed limits pause the thread and where a kicked transfer throws.
 //
@@ -124,6 +126,12 @@ public:
     // Which browser policy the header block ends with (ResponsePolicy.h); the program's own by default.
     // Set before the header block ends.
     void SetContentPolicy(ContentPolicy policy) { m_contentPolicy = policy; }
+    // Sends "Transfer-Encoding: chunked" and frames the body in chunks from then on (none for HEAD);
+    // EndResponse writes the last chunk. Call before the header block ends, never with SendFileData.
+    void SetChunked();
+    // False for an HTTP/1.0 client, which cannot read chunks: a body of unknown length then ends with
+    // the connection.
+    bool ClientReadsChunks() const { return m_version != "HTTP/1.0"; }
     // Marks the header block as ended without sending anything (for output that carries its own).
     void SetHeaderEnded() { m_headerEnded = true; }
     bool IsHeaderEnded() const { return m_headerEnded; }
@@ -170,6 +178,11 @@ private:
     void EndHeaderBlock();
     // Sends what is gathered when a line of `length` bytes would not fit with it.
     void BeginLine(size_t length);
+    // Chunked bodies: room for the size line of the chunk that gathers next, and its size written in
+    // before it is sent (an empty one is dropped, since a chunk of size 0 ends the body).
+    void OpenChunk();
+    void CloseChunk();
+    void WriteChunked(const char* data, size_t length);
     void SendAll(const char* data, size_t length);
     size_t ReceiveBody(char* buffer, size_t capacity) override;
     size_t ReceiveBodyWhole(char* buffer, size_t capacity) override;
@@ -202,7 +215,9 @@ private:
     bool m_headerEnded = false;
     bool m_keepAlive = false;
     ContentPolicy m_contentPolicy = ContentPolicy::kProgram;
-    std::string m_output; // gathered bytes not yet sent
+    bool m_chunked = false;                  // from SetChunked until the last chunk is written
+    size_t m_chunkStart = std::string::npos; // the open chunk's size line in m_output
+    std::string m_output;                    // gathered bytes not yet sent
 
     MultipartReader m_multipart;
     mutable std::string m_remoteAddress; // looked up once

@@ -1,5 +1,7 @@
 #include "core/template/TemplateBlocks.h"
 
+#include <cstdint>
+
 namespace Vuxo {
 
 namespace {
@@ -21,32 +23,65 @@ void WriteWithin(RenderBudget& budget, OutputStream& out, const std::string& tex
 
 } // namespace
 
-void TextTemplate::TextBlock::Render(TextContent&, OutputStream& out, RenderBudget& budget) const {
-    SpendStep(budget);
-    WriteWithin(budget, out, text_);
+TextTemplate::RenderState::Slot& TextTemplate::RenderState::SlotOf(const std::string& name) {
+    Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(&name) / sizeof(std::string)) % slots_.size()];
+    if (slot.name != &name) {
+        slot = Slot{&name};
+    }
+    return slot;
+}
+
+const std::string* TextTemplate::RenderState::Variable(const TextContent& content, const std::string& name) {
+    Slot& slot = SlotOf(name);
+    if (!slot.variableKnown) {
+        slot.variable = content.FindVariable(name);
+        slot.variableKnown = true;
+    }
+    return slot.variable;
+}
+
+const TextContent::List* TextTemplate::RenderState::List(const TextContent& content,
+                                                         const std::string& name) {
+    Slot& slot = SlotOf(name);
+    if (!slot.listKnown) {
+        slot.list = content.FindList(name);
+        slot.listKnown = true;
+    }
+    return slot.list;
+}
+
+void TextTemplate::TextBlock::Render(TextContent&, OutputStream& out, RenderState& state) const {
+    SpendStep(state);
+    WriteWithin(state, out, text_);
 }
 
 // A value is written as it is and never scanned again, so "$x" or "#if" inside a value stays text.
-void TextTemplate::IdBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
-    SpendStep(budget);
-    const std::string* value = content.FindValue(name_);
-    WriteWithin(budget, out, value ? *value : name_);
+void TextTemplate::IdBlock::Render(TextContent& content, OutputStream& out, RenderState& state) const {
+    SpendStep(state);
+    const std::string* value = content.FindInCurrentRow(name_);
+    if (value == nullptr) {
+        value = state.Variable(content, name_);
+    }
+    WriteWithin(state, out, value ? *value : name_);
 }
 
-bool TextTemplate::IfBlock::IsTrue(const TextContent& content) const {
-    const TextContent::RowList* rows = content.FindList(name_);
-    if (rows != nullptr && !rows->empty()) {
+bool TextTemplate::IfBlock::IsTrue(const TextContent& content, RenderState& state) const {
+    const TextContent::List* list = state.List(content, name_);
+    if (list != nullptr && list->Count() > 0) {
         return true;
     }
-    const std::string* value = content.FindValue(name_);
+    const std::string* value = content.FindInCurrentRow(name_);
+    if (value == nullptr) {
+        value = state.Variable(content, name_);
+    }
     return value != nullptr && !value->empty() && *value != "0";
 }
 
-void TextTemplate::IfBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
-    SpendStep(budget);
-    const Block* part = IsTrue(content) ? then_.get() : else_.get();
+void TextTemplate::IfBlock::Render(TextContent& content, OutputStream& out, RenderState& state) const {
+    SpendStep(state);
+    const Block* part = IsTrue(content, state) ? then_.get() : else_.get();
     if (part != nullptr) {
-        part->Render(content, out, budget);
+        part->Render(content, out, state);
     }
 }
 
@@ -67,25 +102,35 @@ private:
 
 } // namespace
 
-void TextTemplate::ForBlock::Render(TextContent& content, OutputStream& out, RenderBudget& budget) const {
-    SpendStep(budget);
-    const TextContent::RowList* rows = content.FindList(listName_);
-    if (rows == nullptr) {
+void TextTemplate::ForBlock::Render(TextContent& content, OutputStream& out, RenderState& state) const {
+    SpendStep(state);
+    const TextContent::List* list = state.List(content, listName_);
+    if (list == nullptr) {
+        return;
+    }
+    CurrentRowRestorer restorer(content);
+    if (list->source != nullptr) {
+        // The loop's own row, filled for each index, so an inner loop over the same source has its own.
+        TextContent::Row row;
+        const std::size_t count = list->source->RowCount();
+        for (std::size_t i = 0; i < count; ++i) {
+            list->source->FillRow(i, row);
+            content.SetCurrentRow(&row);
+            body_->Render(content, out, state);
+        }
         return;
     }
     // Rendering only reads the content, so the rows neither move nor change while the loop runs.
-    CurrentRowRestorer restorer(content);
-    for (const TextContent::Row& row : *rows) {
+    for (const TextContent::Row& row : list->rows) {
         content.SetCurrentRow(&row);
-        body_->Render(content, out, budget);
+        body_->Render(content, out, state);
     }
 }
 
-void TextTemplate::CompoundBlock::Render(TextContent& content, OutputStream& out,
-                                         RenderBudget& budget) const {
-    SpendStep(budget);
+void TextTemplate::CompoundBlock::Render(TextContent& content, OutputStream& out, RenderState& state) const {
+    SpendStep(state);
     for (const auto& child : children_) {
-        child->Render(content, out, budget);
+        child->Render(content, out, state);
     }
 }
 

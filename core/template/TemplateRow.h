@@ -37,7 +37,7 @@ public:
 
     const_iterator find(std::string_view name) const {
         for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
-            if (it->first == name) {
+            if (SameName(it->first, name)) {
                 return it;
             }
         }
@@ -46,12 +46,46 @@ public:
 
     void reserve(size_t count) { m_values.reserve(count); }
 
+    // For a row made again and again in place (a RowSource's): the value of the pair at `index`, named
+    // `name`, keeping the storage of what was there, so that filling the row allocates nothing once its
+    // strings have grown. Pairs up to `index` are made as needed; the caller keeps names distinct.
+    std::string& Slot(size_t index, std::string_view name) {
+        if (index >= m_values.size()) {
+            m_values.resize(index + 1);
+        }
+        value_type& pair = m_values[index];
+        if (!SameName(pair.first, name)) {
+            pair.first.assign(name);
+        }
+        return pair.second;
+    }
+    // Drops the pairs from `count` on.
+    void Truncate(size_t count) {
+        if (count < m_values.size()) {
+            m_values.resize(count);
+        }
+    }
+
     const_iterator begin() const { return m_values.cbegin(); }
     const_iterator end() const { return m_values.cend(); }
     size_t size() const { return m_values.size(); }
     bool empty() const { return m_values.empty(); }
 
 private:
+    // Names are a few bytes that mostly differ in length or just after the "$": compared here byte by
+    // byte rather than through the library's memcmp, as a page compares them for every value it writes.
+    static bool SameName(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (size_t i = a.size(); i-- > 0;) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     std::vector<value_type> m_values;
 };
 

@@ -119,7 +119,8 @@ bool TextTemplate::Parse(const char* data, std::size_t length) {
 }
 
 void TextTemplate::Render(TextContent& content, OutputStream& out, RenderBudget budget) const {
-    root_->Render(content, out, budget);
+    RenderState state(budget);
+    root_->Render(content, out, state);
 }
 
 } // namespace Vuxo

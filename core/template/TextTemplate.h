@@ -26,6 +26,17 @@ struct RenderBudget {
     std::uint64_t bytes = kDefaultBytes;
 };
 
+// What rendering a content will cost at most (worst), and what it may cost (allowed): the fixed budget
+// above plus what the template's loops take when each runs once per row of its own list. A template
+// whose loops do not run inside one another never costs more than that, however long its lists are;
+// loops that multiply over long lists cost more, and are refused before anything is written.
+struct RenderEstimate {
+    RenderBudget worst;
+    RenderBudget allowed;
+
+    bool Fits() const { return worst.steps <= allowed.steps && worst.bytes <= allowed.bytes; }
+};
+
 // Thrown by TextTemplate::Render when its budget is spent; what was written before stays written.
 class RenderBudgetExceeded : public std::runtime_error {
 public:
@@ -41,6 +52,9 @@ public:
     class ForBlock;
     class CompoundBlock;
     class Scanner;
+    struct Cost;
+    class CostContext;
+    class RenderState;
 
     // "#if" and "#foreach" nested deeper than this are a syntax error, so a hostile skin cannot exhaust
     // the stack while parsing or rendering.
@@ -59,6 +73,10 @@ public:
     // Renders into the sink in document order. Only the content's current row changes, and it is put back
     // as it was when rendering ends. Throws RenderBudgetExceeded when the budget is spent.
     void Render(TextContent& content, OutputStream& out, RenderBudget budget = {}) const;
+
+    // The cost of rendering the content, without rendering it: it takes time in the number of blocks
+    // and of the content's values, never in the rows a loop would run.
+    RenderEstimate Estimate(const TextContent& content) const;
 
 private:
     std::unique_ptr<Block> root_;

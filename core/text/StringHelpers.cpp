@@ -91,18 +91,25 @@ std::string FormatString(size_t bufferSize, const char* fmt, ...) {
 }
 
 std::string GroupDigits(std::string_view text, int n) {
-    if (n < 1 || text.size() <= static_cast<size_t>(n))
-        return std::string(text);
+    std::string result;
+    result.reserve(text.size() + text.size() / 3);
+    AppendGroupedDigits(result, text, n);
+    return result;
+}
+
+void AppendGroupedDigits(std::string& out, std::string_view text, int n) {
+    if (n < 1 || text.size() <= static_cast<size_t>(n)) {
+        out.append(text);
+        return;
+    }
     const size_t group = static_cast<size_t>(n);
     const size_t groups = (text.size() - 1) / group; // largest k with k * n below the length
     const size_t head = text.size() - groups * group;
-    std::string result(text.substr(0, head));
-    result.reserve(text.size() + groups);
+    out.append(text.substr(0, head));
     for (size_t g = 0; g < groups; ++g) {
-        result.push_back(',');
-        result.append(text.substr(head + g * group, group));
+        out.push_back(',');
+        out.append(text.substr(head + g * group, group));
     }
-    return result;
 }
 
 void Trim(std::string& text, std::string_view set) {

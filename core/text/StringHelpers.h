@@ -34,6 +34,8 @@ std::u16string FormatWideString(size_t bufferSize, const char16_t* fmt, ...);
 // Inserts "," between groups of n characters counted from the right ("1234567", 3 ->
 // "1,234,567"). n below 1 leaves the text as it is.
 std::string GroupDigits(std::string_view text, int n);
+// The same, appended to `out`.
+void AppendGroupedDigits(std::string& out, std::string_view text, int n);
 
 // Removes every leading and trailing character found in `set`.
 void Trim(std::string& text, std::string_view set);

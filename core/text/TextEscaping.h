@@ -22,6 +22,8 @@ enum class Markup { Html, Xml };
 // (XML); every other byte is copied, so UTF-8 text passes unchanged. Safe in element content and in
 // quoted attribute values.
 std::string EscapeMarkup(std::string_view text, Markup markup = Markup::Html);
+// The same, appended to `out`.
+void AppendEscapedMarkup(std::string& out, std::string_view text, Markup markup = Markup::Html);
 
 // The script string a text goes into.
 enum class ScriptString {

@@ -1,11 +1,22 @@
 #include "core/text/UrlCoding.h"
 
+#include <array>
+
 namespace Vuxo {
 namespace {
 
+// Looked up in a table: a folder page encodes every name it links.
+constexpr auto kKeptInUrl = [] {
+    std::array<bool, 256> kept{};
+    for (int c = 0; c < 256; ++c) {
+        kept[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                  c == '/' || c == '_';
+    }
+    return kept;
+}();
+
 bool IsKeptInUrl(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '/' || c == '_';
+    return kKeptInUrl[c];
 }
 
 int HexValue(char c) {
@@ -21,20 +32,24 @@ int HexValue(char c) {
 } // namespace
 
 std::string UrlEncode(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string result;
     result.reserve(text.size() * 3);
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (IsKeptInUrl(c)) {
-            result.push_back(ch);
-        } else {
-            result.push_back('%');
-            result.push_back(kHex[c >> 4]);
-            result.push_back(kHex[c & 0x0F]);
+    AppendUrlEncoded(result, text);
+    return result;
+}
+
+void AppendUrlEncoded(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    size_t start = 0; // runs of kept bytes are copied whole
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!IsKeptInUrl(c)) {
+            const char escaped[3] = {'%', kHex[c >> 4], kHex[c & 0x0F]};
+            out.append(text.substr(start, i - start)).append(escaped, 3);
+            start = i + 1;
         }
     }
-    return result;
+    out.append(text.substr(start));
 }
 
 namespace {

@@ -40,14 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool parsed = tmpl.Parse(reinterpret_cast<const char*>(data), size);
     Vuxo::TextContent content = MakeContent();
     Vuxo::CountingOutputStream out;
-    try {
-        // A budget of the fuzzer's own: the seeds that render whole take at most 55 steps and 2 KiB, so
-        // this leaves room for far larger pages, while loops nested over the same rows spend it at
-        // about the cost of the parse; the program's budget, five thousand times as many steps, took
-        // tens of milliseconds each time.
-        tmpl.Render(content, out, {2'000, 64 * 1024});
-    } catch (const Vuxo::RenderBudgetExceeded&) {
-        // Loops nested over the same rows: the budget ended the render, as it must.
+    // A budget of the fuzzer's own: the seeds that render whole take at most 55 steps and 2 KiB, so this
+    // leaves room for far larger pages, while loops nested over the same rows spend it at about the cost
+    // of the parse; the program's budget, five thousand times as many steps, took tens of milliseconds.
+    const Vuxo::RenderBudget small{2'000, 64 * 1024};
+    const Vuxo::RenderEstimate estimate = tmpl.Estimate(content);
+    if (estimate.worst.steps <= small.steps && estimate.worst.bytes <= small.bytes) {
+        try {
+            tmpl.Render(content, out, estimate.worst);
+        } catch (const Vuxo::RenderBudgetExceeded&) {
+            std::abort(); // the estimate must bound every render
+        }
+    } else {
+        try {
+            tmpl.Render(content, out, small);
+        } catch (const Vuxo::RenderBudgetExceeded&) {
+            // Loops nested over the same rows: the budget ended the render, as it must.
+        }
     }
     if (!parsed && out.Total() != 0) {
         std::abort(); // a template that failed to parse must stay empty

@@ -3,6 +3,8 @@
 // answer from any connection thread.
 #pragma once
 
+#include "service/pages/PageMemoryBudget.h"
+
 #include <cstdint>
 
 namespace Vuxo {
@@ -17,6 +19,8 @@ public:
     // True when the request's credentials are those of an account: its user is logged in. Without
     // accounts nobody is.
     virtual bool IsLoggedIn(const HttpRequest&) const { return false; }
+    // What the pages being made may hold at once, together.
+    virtual PageMemoryBudget& GetPageMemory() const { return PageMemoryBudget::Shared(); }
 };
 
 } // namespace Vuxo

@@ -4,13 +4,27 @@
 #include "core/log/Trace.h"
 #include "core/text/StringHelpers.h"
 
+#include <charconv>
+
 namespace Vuxo {
 
 std::string FormatNumberWithCommas(int64_t number) {
-    // The magnitude as unsigned, so that the most negative number has one too.
+    std::string text;
+    AppendNumberWithCommas(text, number);
+    return text;
+}
+
+void AppendNumberWithCommas(std::string& out, int64_t number) {
+    // The magnitude as unsigned, so that the most negative number has one too; no string made on the
+    // way, as a folder page writes one size per file.
     const uint64_t magnitude = number < 0 ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
-    std::string text = GroupDigits(std::to_string(magnitude), 3);
-    return number < 0 ? "-" + text : text;
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, magnitude);
+    (void)error; // 20 digits at most
+    if (number < 0) {
+        out.push_back('-');
+    }
+    AppendGroupedDigits(out, std::string_view(digits, static_cast<size_t>(end - digits)), 3);
 }
 
 namespace {

@@ -15,9 +15,11 @@
 #include "service/pages/PageFunctions.h"
 #include "service/plugins/PluginManager.h"
 #include "service/processors/ListFormats.h"
+#include "service/processors/ListRows.h"
 #include "service/skins/SkinLoaders.h"
 #include "service/skins/SkinManager.h"
 
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -53,16 +55,24 @@ ListRequestProcessor::~ListRequestProcessor() = default;
 void ListRequestProcessor::SendList(HttpRequest& request) {
     m_request = &request;
     QuilloConfig& config = m_server.GetConfig();
-    if (config.skinDevelopersMode.load()) {
-        std::lock_guard<std::mutex> lock(SkinDevelopersLock());
-        LoadSkins(m_server.GetProgramFolder(), config.defaultSkin.Get());
-        Answer();
-    } else {
-        Answer();
+    bool sent = false;
+    try {
+        if (config.skinDevelopersMode.load()) {
+            std::lock_guard<std::mutex> lock(SkinDevelopersLock());
+            LoadSkins(m_server.GetProgramFolder(), config.defaultSkin.Get());
+            sent = Answer();
+        } else {
+            sent = Answer();
+        }
+    } catch (...) {
+        // The page was cut off (the client went away, or it failed mid-way): the connection ends.
+        request.Log(LOG_INFO, "%s", Tr("SendList 실패"));
+        throw;
     }
+    request.Log(LOG_INFO, "%s", sent ? Tr("SendList 성공") : Tr("SendList 실패"));
 }
 
-void ListRequestProcessor::Answer() {
+bool ListRequestProcessor::Answer() {
     HttpRequest& request = *m_request;
     request.Log(LOG_INFO, "%s", Tr("SendList 시작"));
     const std::string& path = request.GetPath();
@@ -70,31 +80,42 @@ void ListRequestProcessor::Answer() {
     if (!path.empty() && path.back() != '/') {
         // A folder named without its trailing "/": relative links on its page need the "/".
         SendRedirect(request, "/" + path + "/");
-    } else {
-        m_isRoot = path.empty();
-        ListPage page;
-        page.address = "/" + path;
-        page.showFiles = true;
-        if (m_isRoot) {
-            CollectShares(page.entries);
-        } else {
-            const std::string mountName = path.substr(0, path.find('/'));
-            uint32_t id = 0;
-            bool isDirectory = false;
-            // Below a share's top folder, or at the top when the share list may be shown.
-            page.showUpper = path.size() > mountName.size() + 1 || m_server.GetConfig().canRootAccess.load();
-            page.canUpload = mounts.GetMountIdentity(mountName, id, isDirectory) && m_rights.CanUpload();
-            page.localPath = mounts.GetLocalPath(path);
-            if (!page.localPath.empty()) {
-                CollectFolder(path, page.entries);
-            }
-        }
-        SendPage(page);
+        return true;
     }
-    request.Log(LOG_INFO, "%s", Tr("SendList 성공"));
+    m_isRoot = path.empty();
+    ListPage page(m_server.GetPageMemory());
+    page.address = "/" + path;
+    page.showFiles = true;
+    bool whole = true;
+    if (m_isRoot) {
+        whole = CollectShares(page.entries);
+    } else {
+        const std::string mountName = path.substr(0, path.find('/'));
+        uint32_t id = 0;
+        bool isDirectory = false;
+        // Below a share's top folder, or at the top when the share list may be shown.
+        page.showUpper = path.size() > mountName.size() + 1 || m_server.GetConfig().canRootAccess.load();
+        page.canUpload = mounts.GetMountIdentity(mountName, id, isDirectory) && m_rights.CanUpload();
+        page.localPath = mounts.GetLocalPath(path);
+        if (!page.localPath.empty()) {
+            whole = CollectFolder(path, page);
+        }
+    }
+    if (!whole || !page.entries.Sort()) {
+        SendBusy();
+        return false;
+    }
+    return SendPage(page);
 }
 
-void ListRequestProcessor::CollectShares(ListEntryList& entries) const {
+void ListRequestProcessor::SendBusy() {
+    m_request->Log(LOG_WARNING, "%s", Tr("폴더 목록에 쓸 메모리가 모자라 503으로 거절함"));
+    SendStatusPage(*m_request, m_server, 503, "Service Unavailable",
+                   Tr("서버가 다른 큰 폴더의 목록을 만드는 중이라 지금은 이 폴더를 보여 줄 수 없습니다. "
+                      "잠시 후 다시 시도하세요."));
+}
+
+bool ListRequestProcessor::CollectShares(ListEntryList& entries) const {
     MountManager& mounts = m_server.GetMountManager();
     std::vector<std::string> names;
     mounts.ListMountNames(names);
@@ -105,18 +126,41 @@ void ListRequestProcessor::CollectShares(ListEntryList& entries) const {
             info.kind = PathKind::Missing;
         }
         if (info.kind == PathKind::Directory) {
-            entries.AddFolder(name, info.lastWriteTime);
+            if (!entries.AddFolder(name, info.lastWriteTime)) {
+                return false;
+            }
         } else if (info.kind == PathKind::Regular) {
-            entries.AddFile(name, info.size, info.lastWriteTime);
+            if (!entries.AddFile(name, info.size, info.lastWriteTime)) {
+                return false;
+            }
         } else {
             Trace(LOG_WARNING, Tr("파일 목록 생성 도중 파일이 존재하지 않음을 발견 - %s"), localPath.c_str());
         }
     }
+    return true;
 }
 
-void ListRequestProcessor::CollectFolder(const std::string& requestPath, ListEntryList& entries) const {
+bool ListRequestProcessor::CollectFolder(const std::string& requestPath, ListPage& page) const {
+    size_t need = 0;
+    if (WalkFolder(requestPath, page.entries, need)) {
+        return true;
+    }
+    // No room for them all: the walk went on to learn what the whole folder takes. The page waits for
+    // that much, holding nothing meanwhile, and reads the folder again into it.
+    page.entries.Clear();
+    const auto stopped = [this] { return m_request->WaitForStop(std::chrono::milliseconds(0)); };
+    if (!page.memory.WaitFor(static_cast<int64_t>(need + ListEntryList::kSlack), stopped)) {
+        return false;
+    }
+    need = 0;
+    return WalkFolder(requestPath, page.entries, need);
+}
+
+bool ListRequestProcessor::WalkFolder(const std::string& requestPath, ListEntryList& entries,
+                                      size_t& need) const {
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
     const MountManager& mounts = m_server.GetMountManager();
+    bool whole = true;
     // The folder opened inside the share: a link swapped in for it since the path was checked cannot
     // make the page list a folder outside.
     for (FindFileIterator found(mounts.OpenFolder(requestPath)), end; found != end; ++found) {
@@ -128,33 +172,26 @@ void ListRequestProcessor::CollectFolder(const std::string& requestPath, ListEnt
             continue;
         }
         // Only what can be opened is listed: folders and regular files (no FIFO, device or dangling link).
-        if (entry.IsDirectory()) {
-            entries.AddFolder(entry.name, entry.lastWriteTime);
-        } else if (entry.IsRegularFile()) {
-            entries.AddFile(entry.name, entry.size, entry.lastWriteTime);
+        if (!entry.IsDirectory() && !entry.IsRegularFile()) {
+            continue;
+        }
+        need += ListEntryList::Footprint(entry.name);
+        if (whole) {
+            whole = entry.IsDirectory() ? entries.AddFolder(entry.name, entry.lastWriteTime)
+                                        : entries.AddFile(entry.name, entry.size, entry.lastWriteTime);
         }
     }
+    return whole;
 }
 
-void ListRequestProcessor::SendPage(ListPage& page) {
+bool ListRequestProcessor::SendPage(ListPage& page) {
     TextContent content;
     content.SetValue("$address", EscapeMarkup(page.address));
     content.SetValue("$content", page.content);
+    ListRows rows(page.entries);
     if (page.showFiles) {
         content.SetValue("$show_files", "1");
-        page.entries.Sort();
-        for (ListEntry& entry : page.entries.TakeEntries()) {
-            TextContent::Row row;
-            row.reserve(5);
-            row.emplace("$name", EscapeMarkup(entry.name));
-            row.emplace("$link", std::move(entry.link));
-            row.emplace("$date", std::move(entry.date));
-            row.emplace("$size", std::move(entry.size));
-            if (entry.kind == ListEntry::kFolder) {
-                row.emplace("$is_folder", "1");
-            }
-            content.AddRow("$files", std::move(row));
-        }
+        content.SetRowSource("$files", rows);
         content.SetValue("$total_size", FormatNumberWithCommas(page.entries.GetTotalSize()));
     }
     if (page.showUpper) {
@@ -184,7 +221,7 @@ void ListRequestProcessor::SendPage(ListPage& page) {
             content.AddRow("$action_plugins", row);
         }
     }
-    HtmlPageSender(m_server, *m_request, 200, "OK").Send(content);
+    return HtmlPageSender(m_server, *m_request, 200, "OK").Send(content);
 }
 
 } // namespace Vuxo

@@ -54,7 +54,7 @@ void KeepMemoryForTheNextRequest() {
 QuilloServer::QuilloServer(QuilloConfig& config, std::string programFolder,
                            GuiTransferStatusAggregator* aggregator, QuilloServerOptions options)
     : m_config(config), m_programFolder(std::move(programFolder)), m_logSink(config, m_programFolder),
-      m_aggregator(aggregator), m_options(std::move(options)) {
+      m_aggregator(aggregator), m_options(std::move(options)), m_pageMemory(m_options.pageMemoryLimit) {
     KeepMemoryForTheNextRequest();
     SetTraceMask(kServerTraceMask);
     m_logSink.SetAlertCallback(m_options.alert);

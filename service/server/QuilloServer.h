@@ -65,6 +65,8 @@ struct QuilloServerOptions {
     // The blocking name lookup of the service's host (empty: the system's). Stop, the destructor and a
     // cancelled connection test never wait for it.
     Net::BlockingLookup lookup;
+    // What the pages being made may hold at once (PageMemoryBudget).
+    int64_t pageMemoryLimit = PageMemoryBudget::kDefaultLimit;
 };
 
 class QuilloServer : public ServerContext {
@@ -94,6 +96,7 @@ public:
     uint16_t GetPort() const override;
     // The request's credentials match an account's name and password.
     bool IsLoggedIn(const HttpRequest& request) const override;
+    PageMemoryBudget& GetPageMemory() const override { return m_pageMemory; }
     // Moves a running server to another port; false (old port kept) when the new one cannot be used.
     bool ChangePort(uint16_t port);
 
@@ -153,6 +156,7 @@ private:
     std::unique_ptr<ConnectionCountLimitManager> m_limits;
     std::unique_ptr<IPFilter> m_ipFilter;
     QuilloServerOptions m_options;
+    mutable PageMemoryBudget m_pageMemory;
     mutable CriticalSection m_addressLock;
     std::string m_address;
     uint64_t m_addressGeneration = 0; // drawn by each address request and by Stop

@@ -11,6 +11,8 @@
 #include "service/config/QuilloConfig.h"
 #include "service/dispatch/ServerContext.h"
 #include "service/mounts/MountManager.h"
+#include "service/pages/PageMemoryBudget.h"
+#include "service/processors/ListEntries.h"
 #include "service/subdir/SubdirTemplate.h"
 
 #include <cstdio>
@@ -20,9 +22,24 @@ namespace Vuxo {
 
 namespace {
 
-void AddRow(TextContent& content, const std::string& name) {
-    content.AddRow("$Subdirs", TextContent::Row{{"$dirname", EscapeScriptString(name, ScriptString::Json)}});
-}
+// The rows of $Subdirs, made from the names as the list renders.
+class SubdirRows : public RowSource {
+public:
+    explicit SubdirRows(const ListEntryList& names) : m_names(names) {}
+
+    size_t RowCount() const override { return m_names.GetCount(); }
+    void FillRow(size_t index, TemplateRow& row) override {
+        row.Slot(0, "$dirname") = EscapeScriptString(m_names.GetEntry(index).name, ScriptString::Json);
+        row.Truncate(1);
+    }
+    // An escaped byte takes up to six ("\u00XX").
+    size_t LongestValue(std::string_view name) const override {
+        return name == "$dirname" ? m_names.GetLongestName() * 6 : 0;
+    }
+
+private:
+    const ListEntryList& m_names;
+};
 
 } // namespace
 
@@ -43,26 +60,34 @@ void SubdirRequestProcessor::Process(HttpRequest& request, bool mayList) {
         request.EndResponse();
         return;
     }
-    TextContent content;
+    // The names are held in the server's page memory, like a folder page's entries.
+    PageMemory memory(m_server.GetPageMemory());
+    ListEntryList names(&memory);
     const std::string& path = request.GetPath();
     if (path.empty()) {
-        AddShareRows(content);
-        SendList("text/xml", content);
+        if (AddShares(names)) {
+            SendList("text/xml", names);
+        } else {
+            SendBusy();
+        }
         return;
     }
     const std::string localPath = m_server.GetMountManager().GetLocalPath(path);
-    if (localPath.empty() || !AddFolderRows(path, localPath, content)) {
+    const Gathered gathered = localPath.empty() ? Gathered::NotAFolder : AddFolders(path, localPath, names);
+    if (gathered == Gathered::Whole) {
+        SendList("text/plain", names);
+    } else if (gathered == Gathered::NoRoom) {
+        SendBusy();
+    } else {
         SendNotFound();
-        return;
     }
-    SendList("text/plain", content);
 }
 
-void SubdirRequestProcessor::AddShareRows(TextContent& content) const {
+bool SubdirRequestProcessor::AddShares(ListEntryList& names) const {
     MountManager& mounts = m_server.GetMountManager();
-    std::vector<std::string> names;
-    mounts.ListMountNames(names);
-    for (const std::string& name : names) {
+    std::vector<std::string> shares;
+    mounts.ListMountNames(shares);
+    for (const std::string& name : shares) {
         const std::string localPath = mounts.GetLocalPath(name, "");
         PathInfo info;
         if (localPath.empty() || !QueryPath(localPath, info)) {
@@ -70,20 +95,22 @@ void SubdirRequestProcessor::AddShareRows(TextContent& content) const {
                            localPath.c_str());
             continue;
         }
-        if (info.kind == PathKind::Directory) {
-            AddRow(content, name);
+        if (info.kind == PathKind::Directory && !names.AddFolder(name, 0)) {
+            return false;
         }
     }
+    return true;
 }
 
-bool SubdirRequestProcessor::AddFolderRows(const std::string& requestPath, const std::string& localPath,
-                                           TextContent& content) const {
+SubdirRequestProcessor::Gathered SubdirRequestProcessor::AddFolders(const std::string& requestPath,
+                                                                    const std::string& localPath,
+                                                                    ListEntryList& names) const {
     PathInfo info;
     if (!QueryPath(localPath, info)) {
-        return true; // nothing there: an empty list
+        return Gathered::Whole; // nothing there: an empty list
     }
     if (info.kind != PathKind::Directory) {
-        return false;
+        return Gathered::NotAFolder;
     }
     const bool showHidden = m_server.GetConfig().showHiddenFiles.load();
     const std::string folder =
@@ -98,16 +125,22 @@ bool SubdirRequestProcessor::AddFolderRows(const std::string& requestPath, const
         if (entry.isLink && m_server.GetMountManager().GetLocalPath(folder + entry.name).empty()) {
             continue; // it leads out of the share: opening it would be refused
         }
-        AddRow(content, entry.name);
+        if (!names.AddFolder(entry.name, 0)) {
+            return Gathered::NoRoom;
+        }
     }
-    return true;
+    return Gathered::Whole;
 }
 
-void SubdirRequestProcessor::SendList(const char* contentType, TextContent& content) {
+void SubdirRequestProcessor::SendList(const char* contentType, const ListEntryList& names) {
     m_request->BeginResponse(200, "OK");
     m_request->SendHeader("Content-Type", contentType);
     if (std::shared_ptr<const TextTemplate> page = GetSubdirTemplate()) {
-        page->Render(content, *this);
+        SubdirRows rows(names);
+        TextContent content;
+        content.SetRowSource("$Subdirs", rows);
+        // The built-in template has one loop, so its cost never passes what it may spend.
+        page->Render(content, *this, page->Estimate(content).allowed);
     }
     m_request->EndResponse();
 }
@@ -115,6 +148,13 @@ void SubdirRequestProcessor::SendList(const char* contentType, TextContent& cont
 void SubdirRequestProcessor::SendNotFound() {
     m_request->BeginResponse(404, "Not found");
     m_request->Write("['404 Not found :(']");
+    m_request->EndResponse();
+}
+
+void SubdirRequestProcessor::SendBusy() {
+    m_request->Log(LOG_WARNING, "%s", Tr("폴더 목록에 쓸 메모리가 모자라 503으로 거절함"));
+    m_request->BeginResponse(503, "Service Unavailable");
+    m_request->Write("['503 Service Unavailable']");
     m_request->EndResponse();
 }
 

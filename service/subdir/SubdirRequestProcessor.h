@@ -2,6 +2,7 @@
 // page's path bar, as a small script array rendered from the sub-folder template: at the root the folder
 // shares, elsewhere the sub-folders of the folder, always closed by the entry "/". Names are written as
 // escaped script strings, so a quote, a backslash or a line break in a name stays inside its entry.
+// The names are held in the server's page memory; a folder that finds no room there is answered 503.
 // Built on the dispatcher's stack for one request and called once with the caller's list right. It
 // derives OutputStream so the template renders straight into the response.
 #pragma once
@@ -15,8 +16,8 @@
 namespace Vuxo {
 
 class HttpRequest;
+class ListEntryList;
 class ServerContext;
-class TextContent;
 
 class SubdirRequestProcessor : public OutputStream {
 public:
@@ -31,13 +32,16 @@ public:
     void Write(const char* data, std::size_t length) override;
 
 private:
-    void AddShareRows(TextContent& content) const;
-    // False when the path names something that is not a folder.
+    enum class Gathered { Whole, NotAFolder, NoRoom };
+
+    // False when the page memory had no room for every name.
+    bool AddShares(ListEntryList& names) const;
     // `requestPath` names the folder (with its trailing "/"); links leading out of the share are left out.
-    bool AddFolderRows(const std::string& requestPath, const std::string& localPath,
-                       TextContent& content) const;
-    void SendList(const char* contentType, TextContent& content);
+    Gathered AddFolders(const std::string& requestPath, const std::string& localPath,
+                        ListEntryList& names) const;
+    void SendList(const char* contentType, const ListEntryList& names);
     void SendNotFound();
+    void SendBusy();
 
     ServerContext& m_server;
     HttpRequest* m_request = nullptr;

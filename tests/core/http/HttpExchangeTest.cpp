@@ -247,6 +247,42 @@ TEST(HttpResponse, AHeadAnswerEndsWithItsHeaderBlockAndKeepsTheConnection) {
     EXPECT_EQ(handler.calls.load(), 2);
 }
 
+TEST(HttpResponse, AChunkedBodyArrivesWholeAndKeepsTheConnection) {
+    // Small writes and one larger than a gathered send, as a page that streams makes them.
+    std::string content;
+    for (int i = 0; i < 3000; ++i) {
+        content += "row " + std::to_string(i) + "\n";
+    }
+    content += std::string(40000, 'x');
+    FunctionHandler handler([&](HttpRequest& r) {
+        r.BeginResponse(200, "OK");
+        r.SetKeepAlive();
+        r.SetChunked();
+        const size_t small = 20000;
+        for (size_t at = 0; at < small; at += 9) {
+            r.Write(content.data() + at, std::min<size_t>(9, small - at));
+        }
+        r.Write(content.data() + small, content.size() - small);
+        r.EndResponse();
+    });
+    RunningServer s(handler);
+    const std::string answer = Exchange(s.Port(), "HEAD /a HTTP/1.1\r\n\r\nGET /a HTTP/1.1\r\n\r\n"
+                                                  "GET /a HTTP/1.1\r\nConnection: close\r\n\r\n");
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string closing = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection:close\r\n\r\n";
+    ASSERT_EQ(answer.compare(0, 2 * head.size(), head + head), 0) << answer.substr(0, 200); // HEAD: no body
+    size_t at = 2 * head.size();
+    bool whole = false;
+    EXPECT_TRUE(DecodeChunks(answer, at, whole) == content);
+    EXPECT_TRUE(whole);
+    ASSERT_EQ(answer.compare(at, closing.size(), closing), 0);
+    at += closing.size();
+    EXPECT_TRUE(DecodeChunks(answer, at, whole) == content);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(at, answer.size());
+    EXPECT_EQ(handler.calls.load(), 3);
+}
+
 TEST(HttpRequestParsing, ABodyIsAskedForWithContinueOnlyWhenItWillBeRead) {
     FunctionHandler handler([](HttpRequest& r) {
         const bool read = r.GetPath() == "read";

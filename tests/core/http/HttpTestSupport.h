@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <dirent.h>
 #include <functional>
 #include <mutex>
@@ -152,6 +153,30 @@ inline std::string ReadExactly(TCPSocket& socket, size_t length) {
         held += static_cast<size_t>(socket.Receive(text.data() + held, length - held));
     }
     return text;
+}
+
+// The data of a chunked body that starts at `at` in `text`; `at` ends after its last chunk. Sets `whole`
+// to false when the text ends before the last chunk or a chunk is framed wrongly.
+inline std::string DecodeChunks(const std::string& text, size_t& at, bool& whole) {
+    std::string data;
+    whole = false;
+    for (;;) {
+        const size_t lineEnd = text.find("\r\n", at);
+        if (lineEnd == std::string::npos) {
+            return data;
+        }
+        const size_t size = std::strtoull(text.c_str() + at, nullptr, 16);
+        at = lineEnd + 2;
+        if (text.size() < at + size + 2 || text.compare(at + size, 2, "\r\n") != 0) {
+            return data;
+        }
+        data.append(text, at, size);
+        at += size + 2;
+        if (size == 0) {
+            whole = true;
+            return data;
+        }
+    }
 }
 
 // Sends a request and reads the whole answer up to the closing of the connection.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/template/OutputStream.h"
+#include "core/template/RowSource.h"
 #include "core/template/TextContent.h"
 #include "core/template/TextTemplate.h"
 
@@ -152,6 +153,70 @@ TEST(TextTemplate, AnInnerLoopPutsBackTheOuterRow) {
     EXPECT_EQ(content.CurrentRow(), nullptr);
 }
 
+// Rows made on demand: row i has $n = i, as a big folder's are made from its entries.
+class CountingRows : public Vuxo::RowSource {
+public:
+    explicit CountingRows(size_t count) : count_(count) {}
+    size_t RowCount() const override { return count_; }
+    void FillRow(size_t index, Vuxo::TemplateRow& row) override {
+        row.Slot(0, "$n") = std::to_string(index);
+        row.Truncate(1);
+    }
+    size_t LongestValue(std::string_view name) const override {
+        return name == "$n" ? std::to_string(count_).size() : 0;
+    }
+
+private:
+    size_t count_;
+};
+
+TEST(TextTemplate, LoopsOverARowSourceEachHaveTheirOwnRow) {
+    CountingRows rows(3);
+    TextContent content;
+    content.AddRow("$s", MakeRow({{"$n", "stored, then replaced"}}));
+    content.SetRowSource("$s", rows);
+    EXPECT_EQ(Render("#foreach($s)<$n#foreach($s)$n#end$n>#end#if($s) some#end", content),
+              "<00120><10121><20122> some");
+    ASSERT_TRUE(content.SelectRow("$s", 2));
+    EXPECT_EQ(Render("$n", content), "2");
+    EXPECT_EQ(content.RowCount("$s"), 3);
+}
+
+TEST(TextTemplate, AnEstimateBoundsTheRenderAndRefusesOnlyLoopsThatMultiply) {
+    TextContent content;
+    content.SetValue("$x", "1");
+    content.AddRow("$l", MakeRow({{"$v", "abc"}, {"$x", "0"}}));
+    content.AddRow("$l", MakeRow({{"$v", "d"}}));
+    CountingRows many(1'000'000'000);
+    content.SetRowSource("$many", many);
+    TextTemplate tmpl;
+    // A loop over a billion rows fits: its cost grows with its rows alone.
+    ASSERT_TRUE(ParseCapturing(tmpl, "#foreach($many)#if($x)<$n>#else-#end#end").ok);
+    Vuxo::RenderEstimate estimate = tmpl.Estimate(content);
+    EXPECT_TRUE(estimate.Fits());
+    EXPECT_GE(estimate.worst.bytes, 1'000'000'000ull * 11);
+    // Loops over it inside one another do not, nor do short lists nested deep.
+    ASSERT_TRUE(ParseCapturing(tmpl, "#foreach($many)#foreach($many)$n#end#end").ok);
+    EXPECT_FALSE(tmpl.Estimate(content).Fits());
+    ASSERT_TRUE(ParseCapturing(tmpl, "#foreach($l)#foreach($l)#foreach($l)$v#end#end#end").ok);
+    EXPECT_TRUE(tmpl.Estimate(content).Fits());
+    const std::string deep = [] {
+        std::string text = "$v";
+        for (int i = 0; i < 30; ++i) {
+            text = "#foreach($l)" + text + "#end";
+        }
+        return text;
+    }();
+    ASSERT_TRUE(ParseCapturing(tmpl, deep).ok);
+    EXPECT_FALSE(tmpl.Estimate(content).Fits()); // 2^30 passes
+    // What the estimate gives as the most is enough to render with.
+    ASSERT_TRUE(ParseCapturing(tmpl, "[$x#foreach($l)$x$v#if($x)y#else$nope#end#foreach($l)$v#end#end]").ok);
+    estimate = tmpl.Estimate(content);
+    StringOutputStream out;
+    EXPECT_NO_THROW(tmpl.Render(content, out, estimate.worst));
+    EXPECT_EQ(out.Text(), "[10abc$nopeabcd1dyabcd]");
+}
+
 TEST(TextTemplate, ValuesAreNeverExpandedAgain) {
     TextContent content;
     content.SetValue("$a", "$b #if($c)yes#end #foreach($l)x#end #end $");
@@ -293,6 +358,7 @@ TEST(TextTemplate, TheFuzzersNestedLoopsStopAtTheDefaultBudget) {
         content.AddRow("$files", MakeRow({{"$name", "$files"}}));
         content.AddRow("$x", MakeRow({{"$v", std::to_string(i)}}));
     }
+    EXPECT_FALSE(tmpl.Estimate(content).Fits());
     Vuxo::CountingOutputStream out;
     EXPECT_THROW(tmpl.Render(content, out), Vuxo::RenderBudgetExceeded);
     EXPECT_LE(out.Total(), Vuxo::RenderBudget::kDefaultBytes);

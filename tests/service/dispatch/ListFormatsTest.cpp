@@ -1,6 +1,7 @@
 #include "service/processors/ListFormats.h"
 #include "service/processors/DownloadRequestProcessor.h"
 #include "service/processors/ListEntries.h"
+#include "service/processors/ListRows.h"
 
 #include <gtest/gtest.h>
 
@@ -78,8 +79,8 @@ TEST(ListFormatsTest, FileTimeInLocalTime) {
 
 std::vector<std::string> Names(const ListEntryList& list) {
     std::vector<std::string> names;
-    for (const ListEntry& entry : list.GetEntries()) {
-        names.push_back(entry.name);
+    for (size_t i = 0; i < list.GetCount(); ++i) {
+        names.emplace_back(list.GetEntry(i).name);
     }
     return names;
 }
@@ -96,26 +97,51 @@ TEST(ListEntriesTest, FoldersFirstThenNamesIgnoringCase) {
     list.AddFile("banana", 2, 0);
     list.AddFile("한글", 3, 0);
     list.AddFile("가나", 4, 0);
-    list.Sort();
+    ASSERT_TRUE(list.Sort());
     // Equal names (ignoring case) keep the order in which they were found.
     EXPECT_EQ(Names(list), (std::vector<std::string>{"alpha", "Zoo", "Apple.txt", "apple.TXT", "banana",
                                                      "zebra.txt", "Ärger", "ärger", "가나", "한글"}));
     EXPECT_EQ(list.GetTotalSize(), 1 + 10 + 100 + 1000 + 1 + 2 + 3 + 4);
 }
 
-TEST(ListEntriesTest, LinksAndSizes) {
+TEST(ListEntriesTest, NamesThatBeginAlikeSortByWhatFollows) {
+    // All begin with "scan-2024-", and two differ only past the eight bytes after that.
+    ListEntryList list;
+    for (const char* name : {"scan-2024-04-01-page-b.png", "scan-2024-04-01-page-A.png", "scan-2024-",
+                             "scan-2024-04-01-page-a.png", "scan-2024-03.png"}) {
+        list.AddFile(name, 0, 0);
+    }
+    ASSERT_TRUE(list.Sort());
+    EXPECT_EQ(Names(list),
+              (std::vector<std::string>{"scan-2024-", "scan-2024-03.png", "scan-2024-04-01-page-A.png",
+                                        "scan-2024-04-01-page-a.png", "scan-2024-04-01-page-b.png"}));
+}
+
+TEST(ListEntriesTest, RowsCarryLinksSizesAndTheFolderMark) {
     ListEntryList list;
     list.AddFolder("my docs", 0);
     list.AddFile("a&b <c>.txt", 1234567, 0);
     list.AddFile("한.txt", 0, 0);
-    const auto& entries = list.GetEntries();
-    EXPECT_EQ(entries[0].link, "my%20docs/");
-    EXPECT_EQ(entries[0].size, "");
-    EXPECT_EQ(entries[0].kind, ListEntry::kFolder);
-    EXPECT_EQ(entries[1].link, "a%26b%20%3cc%3e.txt");
-    EXPECT_EQ(entries[1].size, "1,234,567");
-    EXPECT_EQ(entries[2].link, "%ed%95%9c.txt");
-    EXPECT_EQ(entries[2].size, "0");
+    ListRows rows(list);
+    ASSERT_EQ(rows.RowCount(), 3u);
+    // One row filled again and again, as a loop does: a file's row keeps nothing of the folder's.
+    TemplateRow row;
+    const auto value = [&row](const char* name) {
+        const auto found = row.find(name);
+        return found != row.end() ? found->second : std::string("<none>");
+    };
+    rows.FillRow(0, row);
+    EXPECT_EQ(value("$link"), "my%20docs/");
+    EXPECT_EQ(value("$size"), "");
+    EXPECT_EQ(value("$is_folder"), "1");
+    rows.FillRow(1, row);
+    EXPECT_EQ(value("$name"), "a&amp;b &lt;c&gt;.txt");
+    EXPECT_EQ(value("$link"), "a%26b%20%3cc%3e.txt");
+    EXPECT_EQ(value("$size"), "1,234,567");
+    EXPECT_EQ(value("$is_folder"), "<none>");
+    rows.FillRow(2, row);
+    EXPECT_EQ(value("$link"), "%ed%95%9c.txt");
+    EXPECT_EQ(value("$size"), "0");
 }
 
 TEST(ListEntriesTest, SortKeyFoldsEveryCasedScript) {

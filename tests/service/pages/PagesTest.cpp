@@ -193,6 +193,40 @@ TEST_F(Pages, ASkinPageOverItsRenderBudgetIsLoggedAndAnswered500) {
         << traces.Dump();
 }
 
+TEST_F(Pages, APageLongerThanWhatIsGatheredGoesOutAsItRenders) {
+    page = [this](HttpRequest& request) {
+        TextContent content;
+        for (int i = 0; i < 3000; ++i) {
+            content.AddRow("$files", {{"$name", std::to_string(i) + std::string(500, 'n')}});
+        }
+        HtmlPageSender(pageServer, request, 200, "OK").Send(content);
+    };
+    // In chunks to an HTTP/1.1 client, so that a page cut off shows; to the end of the stream for 1.0.
+    for (const std::string version : {"HTTP/1.1", "HTTP/1.0"}) {
+        const std::string answer =
+            Exchange(server.Port(), "GET /big/ " + version + "\r\nConnection: close\r\n\r\n");
+        const size_t end = answer.find("\r\n\r\n");
+        ASSERT_NE(end, std::string::npos);
+        const std::string head = answer.substr(0, end + 2);
+        std::string body = answer.substr(end + 4);
+        EXPECT_EQ(head.find("Content-Length"), std::string::npos) << head;
+        if (version == "HTTP/1.1") {
+            EXPECT_NE(head.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos) << head;
+            size_t at = 0;
+            bool whole = false;
+            body = DecodeChunks(body, at, whole);
+            EXPECT_TRUE(whole);
+        } else {
+            EXPECT_EQ(head,
+                      "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nConnection:close\r\n");
+        }
+        EXPECT_GT(body.size(), HtmlPageSender::kGatheredPageLimit);
+        EXPECT_NE(body.find("file=[0nnn"), std::string::npos);
+        EXPECT_NE(body.find("file=[2999nnn"), std::string::npos);
+        EXPECT_TRUE(body.ends_with("|$is_folder]\n\n")) << "the page's end";
+    }
+}
+
 TEST_F(Pages, ARedirectSendsOnlyTheEncodedLocation) {
     page = [](HttpRequest& request) { SendRedirect(request, "/a b/c-d/\xed\x95\x9c/?q"); };
     EXPECT_EQ(Exchange(server.Port(), "GET /x HTTP/1.1\r\n\r\n"),
