@@ -268,8 +268,9 @@ TEST(HttpResponse, AChunkedBodyArrivesWholeAndKeepsTheConnection) {
     RunningServer s(handler);
     const std::string answer = Exchange(s.Port(), "HEAD /a HTTP/1.1\r\n\r\nGET /a HTTP/1.1\r\n\r\n"
                                                   "GET /a HTTP/1.1\r\nConnection: close\r\n\r\n");
-    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-    const std::string closing = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection:close\r\n\r\n";
+    const std::string head = WithPolicyLines("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const std::string closing =
+        WithPolicyLines("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection:close\r\n\r\n");
     ASSERT_EQ(answer.compare(0, 2 * head.size(), head + head), 0) << answer.substr(0, 200); // HEAD: no body
     size_t at = 2 * head.size();
     bool whole = false;

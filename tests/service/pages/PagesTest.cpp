@@ -217,8 +217,8 @@ TEST_F(Pages, APageLongerThanWhatIsGatheredGoesOutAsItRenders) {
             body = DecodeChunks(body, at, whole);
             EXPECT_TRUE(whole);
         } else {
-            EXPECT_EQ(head,
-                      "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nConnection:close\r\n");
+            EXPECT_EQ(head + "\r\n", Fixtures::WithPolicyLines("HTTP/1.1 200 OK\r\nContent-Type: text/plain; "
+                                                               "charset=utf-8\r\nConnection:close\r\n\r\n"));
         }
         EXPECT_GT(body.size(), HtmlPageSender::kGatheredPageLimit);
         EXPECT_NE(body.find("file=[0nnn"), std::string::npos);
