@@ -58,7 +58,7 @@ size_t ClientWaits::SendFile(int fileDescriptor, int64_t& offset, size_t count) 
 
 void ClientWaits::WaitToSend() {
     if (!WaitOnClient(true, m_timeouts.ioMs)) {
-        m_socket.SetAbortiveClose();
+        m_socket.Abort();
         throw socket_exception::FromCode(Net::kErrTimedOut);
     }
 }
@@ -95,7 +95,7 @@ bool ClientWaits::WaitOnClient(bool toSend, int64_t limitMs) {
     StalledPlace place(m_places);
     if (!place.IsTaken()) {
         if (toSend) {
-            m_socket.SetAbortiveClose();
+            m_socket.Abort();
         }
         throw socket_exception("Too many stalled connections from this address");
     }

@@ -5,8 +5,8 @@
 // many as its cap allows. Nothing moving for ioMs ends the connection too, and so does a body that
 // arrives at less than bodyMinRate bytes a second of waiting, measured over windows of bodyWindowMs (the
 // time the server itself spends, pausing for a speed limit or writing a file, does not count).
-// A connection ended because its client does not read is closed abortively, so that what it did not take
-// does not stay in the system's memory. Owned by one request, used by its connection thread only.
+// A connection ended because its client does not read is reset, so that what it did not take does not
+// stay in the system's memory. Owned by one request, used by its connection thread only.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +25,10 @@ struct ConnectionTimeouts {
     // The whole header block of a request from its first byte, however slowly it drips in; also the
     // longest wait for that first byte.
     int headerMs = 60000;
-    // A send or body receive that has waited this long without progress is waiting on its client.
-    int stallMs = 200;
+    // A send or body receive that has waited this long without progress is waiting on its client. Long
+    // enough that a client that reads or sends at all makes some progress in it (a busy client is not a
+    // slow one), short because a client that does not is noticed only then.
+    int stallMs = 50;
     // The slowest body accepted. Low, so that an honest upload over the slowest link (or shared by many
     // transfers on one) passes; it only has to tell a client that sends from one that merely holds on.
     int bodyMinRate = 256;

@@ -377,15 +377,15 @@ void WebServer::StartNewThread(Net::Handle handle, uint32_t peer, bool counted) 
 }
 
 void WebServer::CleanupDeadThreads() {
-    for (auto it = m_threads.begin(); it != m_threads.end();) {
-        if ((*it)->IsFinished() || !(*it)->IsRunning()) {
-            (*it)->Stop(); // joins; Run has already returned or is about to
-            it = m_threads.erase(it);
-            Trace(LOG_DEBUG, "CleanupDeadThreads() : erased");
-        } else {
-            ++it;
+    // One pass, not an erase per thread: at the bound of connections this runs for every new one.
+    std::erase_if(m_threads, [](const std::unique_ptr<RequestParserThread>& thread) {
+        if (!thread->IsFinished() && thread->IsRunning()) {
+            return false;
         }
-    }
+        thread->Stop(); // joins; Run has already returned or is about to
+        Trace(LOG_DEBUG, "CleanupDeadThreads() : erased");
+        return true;
+    });
 }
 
 bool WebServer::IsCrowded() const {

@@ -92,8 +92,8 @@ bool Socket::Shutdown() {
     return IsValid() && Net::ShutdownBoth(m_handle);
 }
 
-bool Socket::SetAbortiveClose() {
-    return IsValid() && Net::SetAbortiveClose(m_handle);
+bool Socket::Abort() {
+    return IsValid() && Net::Abort(m_handle);
 }
 
 // ---- TCPSocket ----

@@ -46,9 +46,10 @@ public:
     bool GetLocalAddress(std::string& address, uint16_t& port) const;
     // Ends both directions so that a call blocked on the socket in another thread returns.
     bool Shutdown();
-    // Closing then drops what is not sent yet and resets the connection, instead of the system holding
-    // those bytes until a peer that does not read takes them.
-    bool SetAbortiveClose();
+    // Resets the connection at once and drops what is not sent yet, instead of the system holding those
+    // bytes until a peer that does not read takes them; the work of freeing them falls on the calling
+    // thread, not on the one that closes the descriptor later.
+    bool Abort();
 
 protected:
     Socket() = default;

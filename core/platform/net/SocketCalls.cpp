@@ -175,9 +175,10 @@ bool IsNonBlocking(Handle handle) {
     return flags >= 0 && (flags & O_NONBLOCK) != 0;
 }
 
-bool SetAbortiveClose(Handle handle) {
-    linger abort{1, 0};
-    return ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &abort, sizeof abort) == 0;
+bool Abort(Handle handle) {
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC; // connecting to no address dissolves the connection
+    return ::connect(handle, &unspecified, sizeof unspecified) == 0;
 }
 
 bool SetReceiveTimeout(Handle handle, int milliseconds) {

@@ -55,8 +55,9 @@ bool SetReuseAddress(Handle handle);
 bool SetNoDelay(Handle handle);
 bool SetNonBlocking(Handle handle, bool on);
 bool IsNonBlocking(Handle handle);
-// Makes closing the socket abortive: bytes not yet sent are dropped at once and the peer gets a reset.
-bool SetAbortiveClose(Handle handle);
+// Resets the connection now: bytes not yet sent are dropped (on this thread) and the peer gets a reset.
+// The descriptor stays open.
+bool Abort(Handle handle);
 // SO_RCVTIMEO / SO_SNDTIMEO in milliseconds (0: no time-out).
 bool SetReceiveTimeout(Handle handle, int milliseconds);
 bool SetSendTimeout(Handle handle, int milliseconds);
