@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -297,7 +298,11 @@ bool HttpRequest::ReceiveForm() {
         if (!TakeFormBudget(n)) {
             return RefuseForm();
         }
-        body.append(piece, static_cast<size_t>(n));
+        // Grown and copied into rather than appended to: a call of append here made the compiler stop
+        // inlining the appends of the header writers (480 more instructions in every request).
+        const size_t at = body.size();
+        body.resize(at + static_cast<size_t>(n));
+        std::memcpy(body.data() + at, piece, static_cast<size_t>(n));
     }
     m_formPending = false;
     ParseFormBody(body, m_form);
