@@ -54,6 +54,7 @@ public:
     bool Take(AddressState state);
     void Give(AddressState state);
     void GiveAll();
+    uint32_t GetAddress() const { return m_address; }
 
 private:
     bool& Held(AddressState state) { return state == AddressState::Head ? m_head : m_stalled; }

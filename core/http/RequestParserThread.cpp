@@ -142,6 +142,7 @@ bool RequestParserThread::ServeRequest() {
     reporter.SetRequestTexts(FormDecode(request.GetUri()), request.GetRemoteAddress(), request.GetUserName());
     m_handler->HandleRequest(request);
     request.Flush();
+    m_served.store(true, std::memory_order_relaxed);
     return request.IsKeepAlive() && request.IsBodyComplete() && m_reusable;
 }
 

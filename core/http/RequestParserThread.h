@@ -63,8 +63,12 @@ public:
     bool IsBeingEnded() const {
         return m_idleSinceMs.load() == kEndedIdle || m_headSinceMs.load() == kEndedIdle;
     }
+    // The client's address (IPv4, network byte order) as the accept thread gave it.
+    uint32_t GetAddress() const { return m_places.GetAddress(); }
     // Since when it has been waiting for a request without a byte of one; negative when it is not.
     int64_t GetIdleSinceMs() const { return m_idleSinceMs.load(); }
+    // True once a request has been answered on it (it is kept for the next one).
+    bool HasServed() const { return m_served.load(std::memory_order_relaxed); } // pairs with nothing: a hint
 
     // Reads and parses one request; false when the connection delivered no byte of one.
     bool ParseRequest(HttpRequest& request);
@@ -105,6 +109,7 @@ private:
     static constexpr int64_t kEndedIdle = -2;
     std::atomic<int64_t> m_idleSinceMs{kNotIdle};
     std::atomic<int64_t> m_headSinceMs{kNotIdle};
+    std::atomic<bool> m_served{false};
     std::atomic<bool> m_finished{false};
     // Bytes received past the current request; the start of the next one.
     std::string m_leftover;

@@ -23,6 +23,8 @@ constexpr int kHeldRecheckMs = 10;
 
 // Connection threads past the bound while the ones ended to make room for them finish.
 constexpr size_t kEndingSlack = 64;
+// A kept connection may give way to a new one once it has waited this long for its next request.
+constexpr int64_t kGiveWayAfterMs = 1000;
 
 // Answers a connection that is not taken without a thread of its own, and closes it. Never waits.
 void RefuseConnection(TCPSocket& socket, Refusal why = Refusal::AddressBusy) {
@@ -311,7 +313,7 @@ bool WebServer::EndHeld(HeldConnection& held, int64_t now) {
 }
 
 void WebServer::Serve(TCPSocket& socket, uint32_t peer, bool counted) {
-    if (!MakeRoom()) {
+    if (!MakeRoom(peer)) {
         if (counted) {
             m_counts.Remove(peer, AddressState::Head);
         }
@@ -322,7 +324,7 @@ void WebServer::Serve(TCPSocket& socket, uint32_t peer, bool counted) {
     StartNewThread(socket.Detach(), peer, counted);
 }
 
-bool WebServer::MakeRoom() {
+bool WebServer::MakeRoom(uint32_t peer) {
     const size_t most = static_cast<size_t>(std::max(m_limits.connectionsMost, 0));
     if (m_threads.size() < most) {
         return true;
@@ -331,15 +333,18 @@ bool WebServer::MakeRoom() {
     if (m_threads.size() >= most + kEndingSlack) {
         return false; // the ones ended for others have not finished yet
     }
-    // Those ended already make room as they finish; else the connection that has waited longest for a
-    // request gives way, as a browser expects of an idle connection it keeps.
+    // Those ended already make room as they finish; else the kept connection of another address that
+    // has waited longest (a second at least) for its next request gives way, as a browser expects of an
+    // idle connection it keeps. One whose first request may be on its way is not ended. An address does
+    // not push out its own: one that holds the server full is refused, cheaply, rather than its every
+    // new connection costing an old one's thread and a new thread.
     size_t ending = 0;
     RequestParserThread* longest = nullptr;
-    int64_t longestSince = INT64_MAX;
+    int64_t longestSince = m_aggregator.load()->GetClock().NowMs() - kGiveWayAfterMs + 1;
     for (const auto& thread : m_threads) {
         ending += thread->IsBeingEnded() ? 1 : 0;
         const int64_t since = thread->GetIdleSinceMs();
-        if (since >= 0 && since < longestSince) {
+        if (since >= 0 && since < longestSince && thread->HasServed() && thread->GetAddress() != peer) {
             longestSince = since;
             longest = thread.get();
         }

@@ -45,8 +45,9 @@ struct ConnectionLimits {
     int heldBurstMs = 250;
     // Connections of one address stalled on their client at once (see ClientWaits); one more is ended.
     int stalledPerAddress = 64;
-    // Connection threads at most. At the bound a new connection ends the one that has waited longest for
-    // a request, or is answered 503 and closed when none waits.
+    // Connection threads at most. At the bound a new connection ends the kept connection of another
+    // address that has waited longest (a second at least) for its next request, or is answered 503 and
+    // closed when there is none.
     int connectionsMost = 4000;
     // From this many open connections on the server is crowded: a connection that has waited
     // crowdedIdleMs for a request without receiving a byte of one is ended, and so is one whose request
@@ -111,8 +112,9 @@ private:
     // Gives the connection a thread, or refuses it when the server is full. `counted`: its head place is
     // taken (given back here when it is refused).
     void Serve(TCPSocket& socket, uint32_t peer, bool counted);
-    // False when the server holds as many connections as it may and none could be ended for another.
-    bool MakeRoom();
+    // False when the server holds as many connections as it may and none could be ended for one of
+    // `peer`.
+    bool MakeRoom(uint32_t peer);
     void StartNewThread(Net::Handle handle, uint32_t peer, bool counted);
     void CleanupDeadThreads();
     bool IsCrowded() const;
