@@ -65,7 +65,8 @@ void ClientWaits::WaitToSend() {
 
 size_t ClientWaits::Receive(void* buffer, size_t capacity, bool whole) {
     // Short waits in the receive itself, so that a client that sends nothing is noticed.
-    m_socket.SetTimeouts(m_timeouts.stallMs, m_timeouts.stallMs);
+    const int stallMs = std::max(m_timeouts.stallMs, 1); // 0 would be no time-out at all
+    m_socket.SetTimeouts(stallMs, stallMs);
     int64_t silentMs = 0;
     for (;;) {
         int64_t start = m_clock.NowMs();
