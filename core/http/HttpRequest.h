@@ -22,6 +22,7 @@
 // carries its status and headers only.
 #pragma once
 
+#include "core/http/ClientWaits.h"
 #include "core/http/HeaderParsing.h"
 #include "core/http/MultipartReader.h"
 #include "core/http/ResponsePolicy.h"
@@ -43,13 +44,13 @@ class StopEvent;
 
 class HttpRequest : private MultipartSource {
 public:
-    static constexpr int kDefaultTimeoutMs = 60000;
     // Small writes are collected up to this many bytes before they are sent.
     static constexpr size_t kGatherLimit = 16 * 1024;
 
     // Sets the socket's receive and send time-outs. The reporter reports to `aggregator` (null: the
-    // null aggregator).
-    HttpRequest(TCPSocket& socket, TransferStatusAggregator* aggregator, int timeoutMs = kDefaultTimeoutMs);
+    // null aggregator). `places` (may be null) are the connection's places among its address's counts.
+    HttpRequest(TCPSocket& socket, TransferStatusAggregator* aggregator,
+                const ConnectionTimeouts& timeouts = ConnectionTimeouts(), AddressPlaces* places = nullptr);
     ~HttpRequest() override;
 
     HttpRequest(const HttpRequest&) = delete;
@@ -74,8 +75,9 @@ public:
     bool IsHead() const { return m_head; }
 
     // Reads the url-encoded form body of a POST (nothing to do when there is none or it was read already).
-    // False when it cannot be held now because the bodies of other requests fill the memory set aside for
-    // them: nothing of it is read, and the connection closes after the refusal the caller sends.
+    // False when it cannot be held now because the bodies that have arrived fill the memory set aside
+    // for them, or this client's address holds its share of it: the rest is not read, and the connection
+    // closes after the refusal the caller sends.
     bool ReceiveForm();
 
     // Dotted IPv4 addresses of the client and of this end; "" when unknown.
@@ -139,7 +141,7 @@ public:
     // Reads and drops the rest of an unread body (none when the client still waits for "100 Continue":
     // the body stays unsent and the connection closes); the number of bytes dropped.
     int64_t DisposeBody();
-    // One receive from the connection, reported as upload traffic.
+    // One receive of body bytes from the connection (bounded as every body is), reported as upload traffic.
     int Receive(void* buffer, size_t capacity);
 
     // A log line "[address] message: path" (with ":user" after the address when the request carries a
@@ -187,10 +189,15 @@ private:
     size_t ReceiveBody(char* buffer, size_t capacity) override;
     size_t ReceiveBodyWhole(char* buffer, size_t capacity) override;
     // Reports body bytes received; their count.
-    size_t ReportBody(int received);
+    size_t ReportBody(size_t received);
+    // Takes `bytes` of a form that arrived from the form budget; false when it has no room for them.
+    bool TakeFormBudget(int64_t bytes);
+    // Gives back what the form took and leaves the rest of it unread; false.
+    bool RefuseForm();
 
     TCPSocket& m_socket;
     TransferStatusReporter m_reporter;
+    ClientWaits m_waits;
 
     int m_method = kHttpGet;
     std::string m_methodWord;
@@ -206,7 +213,7 @@ private:
     bool m_formPending = false;
     std::string m_formHeld;
     int64_t m_formLength = 0;
-    int64_t m_formReserved = 0; // taken from the form budget, given back with the request
+    int64_t m_formReserved = 0; // taken from the form budget as it arrived, given back with the request
     bool m_formRefused = false; // left unread: the connection closes
     bool m_expectsContinue = false;
     bool m_continueSent = false;

@@ -2,6 +2,7 @@
 
 #include "core/http/HeaderParsing.h"
 #include "core/http/HttpRequest.h"
+#include "core/http/Refusal.h"
 #include "core/log/Trace.h"
 #include "core/net/SocketError.h"
 #include "core/text/StringHelpers.h"
@@ -103,7 +104,8 @@ void RequestParserThread::RequestStop() {
 int RequestParserThread::Run() {
     while (!GetStopEvent().IsSet() && ServeRequestGuarded()) {
     }
-    NoteFirstRequest(); // a connection that ends without any request leaves the count of waiting ones too
+    m_headSinceMs.store(kNotIdle);
+    m_places.GiveAll(); // at once, not when the accept thread gets round to destroying the thread
     // The peer sees the end of the response now; the descriptor is closed when the owner destroys us.
     m_socket.Shutdown();
     m_finished.store(true);
@@ -129,7 +131,7 @@ bool RequestParserThread::ServeRequestGuarded() {
 }
 
 bool RequestParserThread::ServeRequest() {
-    HttpRequest request(m_socket, m_aggregator, m_timeouts.ioMs);
+    HttpRequest request(m_socket, m_aggregator, m_timeouts, &m_places);
     TransferStatusReporter& reporter = request.GetReporter();
     request.SetStopEvent(&GetStopEvent());
     request.Log(LOG_DEBUG, "Receiving header...");
@@ -140,24 +142,20 @@ bool RequestParserThread::ServeRequest() {
     reporter.SetRequestTexts(FormDecode(request.GetUri()), request.GetRemoteAddress(), request.GetUserName());
     m_handler->HandleRequest(request);
     request.Flush();
+    m_served.store(true, std::memory_order_relaxed);
     return request.IsKeepAlive() && request.IsBodyComplete() && m_reusable;
 }
 
-bool RequestParserThread::EndIfIdleSince(int64_t cutoffMs) {
-    int64_t since = m_idleSinceMs.load();
-    if (since < 0 || since > cutoffMs || !m_idleSinceMs.compare_exchange_strong(since, kEndedIdle)) {
+bool RequestParserThread::EndIfWaitingSince(int64_t idleCutoffMs, int64_t headCutoffMs) {
+    const auto endIfSince = [](std::atomic<int64_t>& sinceMs, int64_t cutoffMs) {
+        int64_t since = sinceMs.load();
+        return since >= 0 && since <= cutoffMs && sinceMs.compare_exchange_strong(since, kEndedIdle);
+    };
+    if (!endIfSince(m_idleSinceMs, idleCutoffMs) && !endIfSince(m_headSinceMs, headCutoffMs)) {
         return false;
     }
     m_socket.Shutdown(); // the waiting receive returns at once, as if the client had closed
     return true;
-}
-
-void RequestParserThread::NoteFirstRequest() {
-    if (m_onFirstRequest) {
-        auto callback = std::move(m_onFirstRequest);
-        m_onFirstRequest = nullptr;
-        callback();
-    }
 }
 
 bool RequestParserThread::WaitForFirstByte(char* buffer, size_t& filled) {
@@ -180,8 +178,14 @@ bool RequestParserThread::WaitForFirstByte(char* buffer, size_t& filled) {
         return false;
     }
     filled = static_cast<size_t>(received);
-    NoteFirstRequest();
     return true;
+}
+
+void RequestParserThread::CountIncompleteHead() {
+    if (!m_places.Take(AddressState::Head)) {
+        WriteRefusal(m_socket, Refusal::AddressBusy);
+        throw std::runtime_error("Illegal request: too many incomplete requests from this address");
+    }
 }
 
 int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
@@ -193,8 +197,13 @@ int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
     }
     // The header's time counts from its first byte, however long the connection was idle before it.
     Clock& clock = m_aggregator->GetClock();
-    const int64_t deadline = clock.NowMs() + m_timeouts.headerMs;
+    const int64_t headStart = clock.NowMs();
+    const int64_t deadline = headStart + m_timeouts.headerMs;
     int end = FindHeaderEnd(buffer, filled, filled);
+    if (end < 0) {
+        CountIncompleteHead();          // the first request's place was taken on acceptance
+        m_headSinceMs.store(headStart); // for a crowded server's shorter time
+    }
     while (end < 0) {
         if (filled >= kHeaderLimit) {
             throw std::runtime_error("Illegal request: header too long");
@@ -208,6 +217,10 @@ int RequestParserThread::ReadHeaderBlock(char* buffer, size_t& filled) {
         filled += static_cast<size_t>(received);
         end = FindHeaderEnd(buffer, filled, static_cast<size_t>(received));
     }
+    if (m_headSinceMs.load(std::memory_order_relaxed) != kNotIdle) { // only this thread stores times
+        m_headSinceMs.store(kNotIdle);
+    }
+    m_places.Give(AddressState::Head);
     return end;
 }
 

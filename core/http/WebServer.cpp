@@ -1,12 +1,14 @@
 #include "core/http/WebServer.h"
 
 #include "core/http/HeaderParsing.h"
+#include "core/http/Refusal.h"
 #include "core/log/Trace.h"
 #include "core/transfer/Clock.h"
 #include "core/transfer/TransferStatusAggregator.h"
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <string_view>
 
 namespace Vuxo {
@@ -19,19 +21,14 @@ constexpr int kAcceptBatch = 64;
 // How often held connections are looked at when none of them has become readable.
 constexpr int kHeldRecheckMs = 10;
 
-constexpr std::string_view kTooManyPending = "HTTP/1.1 503 Service Unavailable\r\n"
-                                             "Content-Type: text/plain\r\n"
-                                             "Content-Length: 40\r\n"
-                                             "X-Content-Type-Options: nosniff\r\n"
-                                             "Connection:close\r\n\r\n"
-                                             "Too many connections from this address.\n";
+// Connection threads past the bound while the ones ended to make room for them finish.
+constexpr size_t kEndingSlack = 64;
+// A kept connection may give way to a new one once it has waited this long for its next request.
+constexpr int64_t kGiveWayAfterMs = 1000;
 
 // Answers a connection that is not taken without a thread of its own, and closes it. Never waits.
-void RefuseConnection(TCPSocket& socket) {
-    socket.SetNonBlocking(true);
-    socket.SendRaw(kTooManyPending.data(), kTooManyPending.size(), 0);
-    char discard[4096];
-    socket.ReceiveRaw(discard, sizeof discard, 0); // a request already here would turn the close into a reset
+void RefuseConnection(TCPSocket& socket, Refusal why = Refusal::AddressBusy) {
+    WriteRefusal(socket, why);
     socket.Close();
 }
 
@@ -51,6 +48,11 @@ HeadState PeekHead(const TCPSocket& socket) {
     return got < 0 && Net::LastError() == Net::kErrWouldBlock ? HeadState::Nothing : HeadState::Gone;
 }
 
+// How often a crowded server looks for connections that waited too long.
+int CrowdedSweepMs(const ConnectionLimits& limits) {
+    return std::max(std::min(limits.crowdedIdleMs, limits.crowdedHeadMs) / 4, 10);
+}
+
 // Listens on `port`; false for a port outside 0 to 65535. Non-blocking: a connection that vanishes between
 // poll and accept must not block the accept thread.
 bool ListenOn(TCPServerSocket& socket, int port) {
@@ -68,6 +70,12 @@ WebServer::WebServer()
     : m_handler(&NullHttpRequestHandler::GetInstance()),
       m_aggregator(&NullTransferStatusAggregator::GetInstance()) {
     SocketStartup();
+    SetLimits(m_limits);
+}
+
+void WebServer::SetLimits(const ConnectionLimits& limits) {
+    m_limits = limits;
+    m_counts.SetCaps(limits.pendingPerAddress, limits.stalledPerAddress);
 }
 
 WebServer::~WebServer() {
@@ -137,6 +145,7 @@ bool WebServer::ChangePort(int port) {
 void WebServer::Stop() {
     StopAcceptThread();
     m_held.clear(); // closed unanswered, like the connections still in the listener's backlog
+    m_heldByAddress.clear();
     CleanupDeadThreads();
     // Wake every connection first, then wait for each, so they end together rather than one by one.
     for (auto& thread : m_threads) {
@@ -161,8 +170,8 @@ int WebServer::Run() {
     std::vector<Net::Handle> handles;
     std::vector<char> ready;
     while (!GetStopEvent().IsSet()) {
-        // While crowded, idle connections are looked at a few times per idle time-out.
-        const int wait = NextWait(IsCrowded() ? std::max(m_limits.crowdedIdleMs / 4, 10) : -1);
+        // While crowded, waiting connections are looked at a few times per time-out.
+        const int wait = NextWait(IsCrowded() ? CrowdedSweepMs(m_limits) : -1);
         handles.assign({m_listener.GetHandle(), m_wakeup.GetHandle()});
         for (const HeldConnection& held : m_held) {
             if (!held.partial) {
@@ -212,23 +221,12 @@ bool WebServer::AcceptConnection() {
     uint32_t peer = 0;
     if (m_listener.Accept(*child, &peer)) {
         Trace(LOG_DEBUG, "server.Accept(child) succeeded");
-        const bool pending = AdmitPending(peer);
-        if (!pending && PeekHead(*child) != HeadState::Whole) {
-            if (m_limits.heldMost <= 0) {
-                RefuseConnection(*child);
-                return true;
-            }
-            if (static_cast<int>(m_held.size()) >= m_limits.heldMost) {
-                // The one that waited longest without a request is the likeliest to send none.
-                Trace(LOG_DEBUG, "held connection refused: too many connections without a request");
-                RefuseConnection(*m_held.front().socket);
-                m_held.erase(m_held.begin());
-            }
-            const int64_t now = m_aggregator.load()->GetClock().NowMs();
-            m_held.push_back({std::move(child), peer, now + m_limits.heldMs, false});
+        const bool counted = m_counts.TryAdd(peer, AddressState::Head);
+        if (!counted && PeekHead(*child) != HeadState::Whole) {
+            Hold(std::move(child), peer);
             return true;
         }
-        StartNewThread(child->Detach(), peer, pending);
+        Serve(*child, peer, counted);
         return true;
     }
     if (Net::LastError() == Net::kErrWouldBlock) {
@@ -237,6 +235,30 @@ bool WebServer::AcceptConnection() {
     Trace(LOG_DEBUG, "server.Accept(child) failed: Server socket seems to be closed.");
     GetStopEvent().WaitFor(kAcceptRetryPause); // e.g. out of descriptors: do not spin
     return false;
+}
+
+void WebServer::Hold(std::unique_ptr<TCPSocket> socket, uint32_t peer) {
+    if (m_limits.heldMost <= 0) {
+        RefuseConnection(*socket);
+        return;
+    }
+    if (static_cast<int>(m_held.size()) >= m_limits.heldMost) {
+        // The one that waited longest without a request is the likeliest to send none.
+        Trace(LOG_DEBUG, "held connection refused: too many connections without a request");
+        RefuseConnection(*m_held.front().socket);
+        Unhold(m_held.front().peer);
+        m_held.erase(m_held.begin());
+    }
+    const int64_t now = m_aggregator.load()->GetClock().NowMs();
+    m_held.push_back({std::move(socket), peer, now, false});
+    ++m_heldByAddress[peer];
+}
+
+void WebServer::Unhold(uint32_t peer) {
+    auto it = m_heldByAddress.find(peer);
+    if (it != m_heldByAddress.end() && --it->second <= 0) {
+        m_heldByAddress.erase(it);
+    }
 }
 
 void WebServer::ReviewHeld() {
@@ -249,58 +271,110 @@ void WebServer::ReviewHeld() {
     if (all) {
         m_lastHeldReviewMs = now;
     }
-    // In arrival order, so that the places that came free go to the ones that waited longest.
+    // In arrival order, so that the places that came free go to the ones that waited longest, and an
+    // address's held connections past its share go oldest first.
     std::vector<HeldConnection> kept;
     kept.reserve(m_held.size());
     for (HeldConnection& held : m_held) {
-        if (!all && !held.readable) {
-            kept.push_back(std::move(held));
+        if ((all || held.readable) && EndHeld(held, now)) {
             continue;
         }
-        const HeadState head = PeekHead(*held.socket);
-        if (head == HeadState::Gone) {
-            continue; // closed by its client: nothing to answer
-        }
-        const bool whole = head == HeadState::Whole;
-        if (whole || AdmitPending(held.peer)) {
-            StartNewThread(held.socket->Detach(), held.peer, !whole);
-        } else if (now >= held.deadlineMs) {
-            Trace(LOG_DEBUG, "held connection refused: no request in time");
-            RefuseConnection(*held.socket);
-        } else {
-            held.partial = head == HeadState::Partial;
-            kept.push_back(std::move(held));
-        }
+        kept.push_back(std::move(held));
     }
     m_held = std::move(kept);
+}
+
+bool WebServer::EndHeld(HeldConnection& held, int64_t now) {
+    const HeadState head = PeekHead(*held.socket);
+    if (head == HeadState::Gone) {
+        Unhold(held.peer); // closed by its client: nothing to answer
+        return true;
+    }
+    const bool whole = head == HeadState::Whole;
+    if (whole || m_counts.TryAdd(held.peer, AddressState::Head)) {
+        Unhold(held.peer);
+        Serve(*held.socket, held.peer, !whole);
+        return true;
+    }
+    const int64_t heldFor = now - held.heldSinceMs;
+    const auto sameAddress = m_heldByAddress.find(held.peer);
+    const bool pastShare = sameAddress != m_heldByAddress.end() &&
+                           sameAddress->second > m_limits.heldPerAddress &&
+                           (head == HeadState::Partial || heldFor >= m_limits.heldBurstMs);
+    if (heldFor >= m_limits.heldMs || pastShare) {
+        Trace(LOG_DEBUG, pastShare ? "held connection refused: its address holds too many"
+                                   : "held connection refused: no request in time");
+        RefuseConnection(*held.socket);
+        Unhold(held.peer);
+        return true;
+    }
+    held.partial = head == HeadState::Partial;
+    return false;
+}
+
+void WebServer::Serve(TCPSocket& socket, uint32_t peer, bool counted) {
+    if (!MakeRoom(peer)) {
+        if (counted) {
+            m_counts.Remove(peer, AddressState::Head);
+        }
+        Trace(LOG_DEBUG, "connection refused: as many connections as the server may hold");
+        RefuseConnection(socket, Refusal::ServerBusy);
+        return;
+    }
+    StartNewThread(socket.Detach(), peer, counted);
+}
+
+bool WebServer::MakeRoom(uint32_t peer) {
+    const size_t most = static_cast<size_t>(std::max(m_limits.connectionsMost, 0));
+    if (m_threads.size() < most) {
+        return true;
+    }
+    CleanupDeadThreads();
+    if (m_threads.size() >= most + kEndingSlack) {
+        return false; // the ones ended for others have not finished yet
+    }
+    // Those ended already make room as they finish; else the kept connection of another address that
+    // has waited longest (a second at least) for its next request gives way, as a browser expects of an
+    // idle connection it keeps. One whose first request may be on its way is not ended. An address does
+    // not push out its own: one that holds the server full is refused, cheaply, rather than its every
+    // new connection costing an old one's thread and a new thread.
+    size_t ending = 0;
+    RequestParserThread* longest = nullptr;
+    int64_t longestSince = m_aggregator.load()->GetClock().NowMs() - kGiveWayAfterMs + 1;
+    for (const auto& thread : m_threads) {
+        ending += thread->IsBeingEnded() ? 1 : 0;
+        const int64_t since = thread->GetIdleSinceMs();
+        if (since >= 0 && since < longestSince && thread->HasServed() && thread->GetAddress() != peer) {
+            longestSince = since;
+            longest = thread.get();
+        }
+    }
+    return m_threads.size() - ending < most ||
+           (longest != nullptr && longest->EndIfWaitingSince(longestSince));
 }
 
 std::unique_ptr<RequestParserThread> WebServer::CreateConnectionThread() {
     return std::make_unique<RequestParserThread>();
 }
 
-void WebServer::StartNewThread(Net::Handle handle, uint32_t peer, bool pending) {
-    const auto release = [this, peer, pending] {
-        if (pending) {
-            ReleasePending(peer);
-        }
-    };
+void WebServer::StartNewThread(Net::Handle handle, uint32_t peer, bool counted) {
     std::unique_ptr<RequestParserThread> thread;
     try {
         thread = CreateConnectionThread();
     } catch (const std::exception&) {
         Net::CloseHandle(handle);
-        release();
+        if (counted) {
+            m_counts.Remove(peer, AddressState::Head);
+        }
         Trace(LOG_ERROR, "Exception: %s", "cannot make a connection thread");
         return;
     }
     Trace(LOG_DEBUG, "StartNewThread()");
     thread->SetTimeouts(m_timeouts);
     thread->SetFinishedCallback([this] { m_wakeup.Signal(); });
-    thread->SetFirstRequestCallback(release);
+    thread->SetAddressCounts(&m_counts, peer, counted);
     if (!thread->Init(handle, m_handler.load(), m_aggregator.load())) {
-        // No thread: the socket closes with the object, and accepting goes on.
-        release();
+        // No thread: the socket closes and the head place goes back with the object; accepting goes on.
         Trace(LOG_ERROR, "Exception: %s", "cannot start a connection thread");
         return;
     }
@@ -308,36 +382,15 @@ void WebServer::StartNewThread(Net::Handle handle, uint32_t peer, bool pending) 
 }
 
 void WebServer::CleanupDeadThreads() {
-    for (auto it = m_threads.begin(); it != m_threads.end();) {
-        if ((*it)->IsFinished() || !(*it)->IsRunning()) {
-            (*it)->Stop(); // joins; Run has already returned or is about to
-            it = m_threads.erase(it);
-            Trace(LOG_DEBUG, "CleanupDeadThreads() : erased");
-        } else {
-            ++it;
+    // One pass, not an erase per thread: at the bound of connections this runs for every new one.
+    std::erase_if(m_threads, [](const std::unique_ptr<RequestParserThread>& thread) {
+        if (!thread->IsFinished() && thread->IsRunning()) {
+            return false;
         }
-    }
-}
-
-bool WebServer::AdmitPending(uint32_t peer) {
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    int& count = m_pendingByAddress[peer];
-    if (count >= m_limits.pendingPerAddress) {
-        if (count == 0) {
-            m_pendingByAddress.erase(peer);
-        }
-        return false;
-    }
-    ++count;
-    return true;
-}
-
-void WebServer::ReleasePending(uint32_t peer) {
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    auto it = m_pendingByAddress.find(peer);
-    if (it != m_pendingByAddress.end() && --it->second <= 0) {
-        m_pendingByAddress.erase(it);
-    }
+        thread->Stop(); // joins; Run has already returned or is about to
+        Trace(LOG_DEBUG, "CleanupDeadThreads() : erased");
+        return true;
+    });
 }
 
 bool WebServer::IsCrowded() const {
@@ -349,16 +402,17 @@ void WebServer::EndIdleConnectionsWhenCrowded() {
         return;
     }
     const int64_t now = m_aggregator.load()->GetClock().NowMs();
-    if (now - m_lastIdleSweepMs < std::max(m_limits.crowdedIdleMs / 4, 10)) {
+    if (now - m_lastIdleSweepMs < CrowdedSweepMs(m_limits)) {
         return;
     }
     m_lastIdleSweepMs = now;
     int ended = 0;
     for (auto& thread : m_threads) {
-        ended += thread->EndIfIdleSince(now - m_limits.crowdedIdleMs) ? 1 : 0;
+        ended +=
+            thread->EndIfWaitingSince(now - m_limits.crowdedIdleMs, now - m_limits.crowdedHeadMs) ? 1 : 0;
     }
     if (ended > 0) {
-        Trace(LOG_DEBUG, "crowded: %d idle connections ended", ended);
+        Trace(LOG_DEBUG, "crowded: %d waiting connections ended", ended);
     }
 }
 

@@ -1,15 +1,18 @@
 // The HTTP listener: one listening socket, one accept thread, and one RequestParserThread per accepted
 // connection, each handing its requests to the installed handler. No pool; the service sets its limits on
-// requests in its handler. Here only clients that hold connections without sending requests are held
-// back (ConnectionLimits), so that they cannot take every thread and descriptor.
+// requests in its handler. Here clients are held back only in what they alone decide (ConnectionLimits):
+// how many connections an address keeps with incomplete request heads or stalled on their client, how
+// long heads, bodies and idle connections take, and how many connections the server holds at all, so
+// that slow clients cannot take every thread and descriptor.
 // Start, ChangePort, Stop and the setters are called by the owner (the server object, on the GUI thread),
 // never concurrently with each other. The accept thread owns the listener, the list of connection
 // threads and the held connections while it runs; the owner touches them only after stopping it. Handler and
 // aggregator are read by the accept thread for each new connection (atomics); connections keep the pair they
-// were accepted with. The count of connections still waiting for their first request, per address, is shared
-// with the connection threads under its own mutex (taken once per connection).
+// were accepted with. The counts per address are shared with the connection threads (AddressCounts, its
+// own mutex).
 #pragma once
 
+#include "core/http/AddressCounts.h"
 #include "core/http/HttpRequestHandler.h"
 #include "core/http/RequestParserThread.h"
 #include "core/net/Socket.h"
@@ -19,7 +22,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -28,17 +30,31 @@ namespace Vuxo {
 class TransferStatusAggregator;
 
 struct ConnectionLimits {
-    // Connections one address may hold open before their first request. One more is served at once when
-    // the whole head of a request has already arrived on it; otherwise the accept thread holds it (at most
-    // heldMost of them, each for heldMs) until its head arrives or a place comes free. One that gets
-    // neither in time, or the oldest when one more comes to a full hold, is answered 503 and closed.
+    // Connections one address may hold with an incomplete request head (from acceptance, or from the
+    // first byte of a later request, until the head is whole). A connection whose whole head has already
+    // arrived is served at once whatever its address's count says; any other is held by the accept thread
+    // without a thread of its own (at most heldMost of them, each for heldMs) until its head arrives or a
+    // place comes free. One that gets neither in time, or the oldest when one more comes to a full hold,
+    // is answered 503 and closed; so is the oldest of an address's held connections past heldPerAddress,
+    // once it has been held heldBurstMs (a client that opens many connections at once sends on them by
+    // then) or has begun a head it has not finished.
     int pendingPerAddress = 64;
     int heldMost = 4096;
-    int heldMs = 250;
-    // From this many open connections on the server is crowded, and a connection that has waited
-    // crowdedIdleMs for a request without receiving a byte of one is ended.
+    int heldMs = 2000;
+    int heldPerAddress = 256;
+    int heldBurstMs = 250;
+    // Connections of one address stalled on their client at once (see ClientWaits); one more is ended.
+    int stalledPerAddress = 64;
+    // Connection threads at most. At the bound a new connection ends the kept connection of another
+    // address that has waited longest (a second at least) for its next request, or is answered 503 and
+    // closed when there is none.
+    int connectionsMost = 4000;
+    // From this many open connections on the server is crowded: a connection that has waited
+    // crowdedIdleMs for a request without receiving a byte of one is ended, and so is one whose request
+    // head has taken crowdedHeadMs.
     int crowdedConnections = 512;
     int crowdedIdleMs = 5000;
+    int crowdedHeadMs = 10000;
 };
 
 class WebServer : public AThread {
@@ -51,7 +67,7 @@ public:
     void SetAggregator(TransferStatusAggregator* aggregator);
     // Time-outs of the connections; call before Start.
     void SetTimeouts(const ConnectionTimeouts& timeouts) { m_timeouts = timeouts; }
-    void SetLimits(const ConnectionLimits& limits) { m_limits = limits; }
+    void SetLimits(const ConnectionLimits& limits);
 
     // Listens on the port (0: a free port of the system's choice) and starts accepting. A running server is
     // stopped first. False when the port is outside 0-65535 or cannot be listened on (port then -1).
@@ -75,7 +91,7 @@ private:
     struct HeldConnection {
         std::unique_ptr<TCPSocket> socket;
         uint32_t peer = 0;
-        int64_t deadlineMs = 0;
+        int64_t heldSinceMs = 0;
         // Part of a head has come: the socket stays readable, so it is looked at on the recheck instead.
         bool partial = false;
         bool readable = false; // by the last wait
@@ -89,12 +105,18 @@ private:
     bool AcceptConnection();
     // Serves, refuses or keeps the held connections that became readable, and now and then all of them.
     void ReviewHeld();
-    // `pending`: the connection is counted among its address's connections waiting for a request.
-    void StartNewThread(Net::Handle handle, uint32_t peer, bool pending);
+    // True when a held connection goes now: answered and closed, or gone.
+    bool EndHeld(HeldConnection& held, int64_t now);
+    void Hold(std::unique_ptr<TCPSocket> socket, uint32_t peer);
+    void Unhold(uint32_t peer);
+    // Gives the connection a thread, or refuses it when the server is full. `counted`: its head place is
+    // taken (given back here when it is refused).
+    void Serve(TCPSocket& socket, uint32_t peer, bool counted);
+    // False when the server holds as many connections as it may and none could be ended for one of
+    // `peer`.
+    bool MakeRoom(uint32_t peer);
+    void StartNewThread(Net::Handle handle, uint32_t peer, bool counted);
     void CleanupDeadThreads();
-    // Counts a connection of `peer` that waits for its first request; false when it has too many.
-    bool AdmitPending(uint32_t peer);
-    void ReleasePending(uint32_t peer);
     bool IsCrowded() const;
     void EndIdleConnectionsWhenCrowded();
     void StopAcceptThread();
@@ -102,6 +124,7 @@ private:
     // Publishes the listener's port and starts accepting on it; on failure the listener is closed.
     bool BeginAccepting();
 
+    AddressCounts m_counts; // outlives the threads, which give their places back when destroyed
     std::vector<std::unique_ptr<RequestParserThread>> m_threads;
     std::atomic<HttpRequestHandler*> m_handler;
     std::atomic<TransferStatusAggregator*> m_aggregator;
@@ -110,9 +133,8 @@ private:
     ConnectionTimeouts m_timeouts;
     ConnectionLimits m_limits;
     int64_t m_lastIdleSweepMs = 0;
-    std::mutex m_pendingMutex;
-    std::unordered_map<uint32_t, int> m_pendingByAddress;
     std::vector<HeldConnection> m_held; // the accept thread's own, in arrival order
+    std::unordered_map<uint32_t, int> m_heldByAddress;
     int64_t m_lastHeldReviewMs = 0;
     // Wakes the accept thread: to stop, or because a connection thread finished.
     Net::WakeupSignal m_wakeup;

@@ -92,6 +92,10 @@ bool Socket::Shutdown() {
     return IsValid() && Net::ShutdownBoth(m_handle);
 }
 
+bool Socket::Abort() {
+    return IsValid() && Net::Abort(m_handle);
+}
+
 // ---- TCPSocket ----
 
 TCPSocket::~TCPSocket() = default;
@@ -164,28 +168,52 @@ void TCPSocket::ThrowLastError() const {
 }
 
 int TCPSocket::Send(const void* data, size_t length) {
+    return static_cast<int>(ThrowOnTimeOut(SendWithin(data, length)));
+}
+
+int TCPSocket::Receive(void* buffer, size_t capacity) {
+    return static_cast<int>(ThrowOnTimeOut(ReceiveWithin(buffer, capacity, false)));
+}
+
+int TCPSocket::ReceiveWaitingForAll(void* buffer, size_t capacity) {
+    return static_cast<int>(ThrowOnTimeOut(ReceiveWithin(buffer, capacity, true)));
+}
+
+size_t TCPSocket::SendFile(int fileDescriptor, int64_t& offset, size_t count) {
+    return static_cast<size_t>(ThrowOnTimeOut(SendFileWithin(fileDescriptor, offset, count)));
+}
+
+long TCPSocket::ThrowOnTimeOut(long result) const {
+    if (result == kTimedOut) {
+        ThrowLastError(); // errno still tells why ("would block" on a non-blocking socket)
+    }
+    return result;
+}
+
+long TCPSocket::TimedOutOrThrow() const {
+    if (Net::LastError() == Net::kErrWouldBlock) {
+        return kTimedOut;
+    }
+    ThrowLastError();
+}
+
+long TCPSocket::SendWithin(const void* data, size_t length) {
     if (length == 0) {
         return 0;
     }
     long n = Net::Send(m_handle, data, length < kMaxTransfer ? length : kMaxTransfer, 0);
-    if (n <= 0) {
-        if (n == 0) {
-            throw socket_exception::FromCode(Net::kErrShutdown);
-        }
-        ThrowLastError();
+    if (n == 0) {
+        throw socket_exception::FromCode(Net::kErrShutdown);
     }
-    return static_cast<int>(n);
+    return n > 0 ? n : TimedOutOrThrow();
 }
 
-int TCPSocket::Receive(void* buffer, size_t capacity) {
-    return ReceiveChecked(buffer, capacity, false);
+long TCPSocket::SendFileWithin(int fileDescriptor, int64_t& offset, size_t count) {
+    long n = Net::SendFile(m_handle, fileDescriptor, offset, count);
+    return n >= 0 ? n : TimedOutOrThrow();
 }
 
-int TCPSocket::ReceiveWaitingForAll(void* buffer, size_t capacity) {
-    return ReceiveChecked(buffer, capacity, true);
-}
-
-int TCPSocket::ReceiveChecked(void* buffer, size_t capacity, bool waitForAll) {
+long TCPSocket::ReceiveWithin(void* buffer, size_t capacity, bool waitForAll) {
     if (capacity == 0) {
         return 0;
     }
@@ -195,18 +223,7 @@ int TCPSocket::ReceiveChecked(void* buffer, size_t capacity, bool waitForAll) {
     if (n == 0) {
         throw socket_exception("Connection closed");
     }
-    if (n < 0) {
-        ThrowLastError();
-    }
-    return static_cast<int>(n);
-}
-
-size_t TCPSocket::SendFile(int fileDescriptor, int64_t& offset, size_t count) {
-    long n = Net::SendFile(m_handle, fileDescriptor, offset, count);
-    if (n < 0) {
-        ThrowLastError();
-    }
-    return static_cast<size_t>(n);
+    return n > 0 ? n : TimedOutOrThrow();
 }
 
 int TCPSocket::ReceiveAll(void* buffer, size_t capacity) {
@@ -230,6 +247,10 @@ bool TCPSocket::IsReadable() {
 bool TCPSocket::WaitReadable(int timeoutMs) {
     return Net::WaitReadable(m_handle, Net::kNoHandle, timeoutMs < 0 ? 0 : timeoutMs) ==
            Net::WaitResult::Ready;
+}
+
+bool TCPSocket::WaitWritable(int timeoutMs) {
+    return Net::WaitWritable(m_handle, timeoutMs < 0 ? 0 : timeoutMs) == Net::WaitResult::Ready;
 }
 
 bool TCPSocket::SetNoDelay() {

@@ -46,6 +46,10 @@ public:
     bool GetLocalAddress(std::string& address, uint16_t& port) const;
     // Ends both directions so that a call blocked on the socket in another thread returns.
     bool Shutdown();
+    // Resets the connection at once and drops what is not sent yet, instead of the system holding those
+    // bytes until a peer that does not read takes them; the work of freeing them falls on the calling
+    // thread, not on the one that closes the descriptor later.
+    bool Abort();
 
 protected:
     Socket() = default;
@@ -85,6 +89,12 @@ public:
     // Sends up to `count` bytes of a file from `offset` (advanced by what was sent); the count sent, 0 at the
     // end of the file. Throws socket_exception on failure.
     size_t SendFile(int fileDescriptor, int64_t& offset, size_t count);
+    // Send, SendFile and Receive (or ReceiveWaitingForAll) for a caller that waits on its own once the
+    // socket's time-out has passed: that gives kTimedOut instead of throwing.
+    static constexpr long kTimedOut = -1;
+    long SendWithin(const void* data, size_t length);
+    long SendFileWithin(int fileDescriptor, int64_t& offset, size_t count);
+    long ReceiveWithin(void* buffer, size_t capacity, bool waitForAll);
     // Receives until the buffer is full or a receive gives 0 or fails; the count so far.
     int ReceiveAll(void* buffer, size_t capacity);
 
@@ -92,6 +102,8 @@ public:
     bool IsReadable();
     // The same with a time-out in milliseconds: false when it passed first.
     bool WaitReadable(int timeoutMs);
+    // Waits until the socket can take more bytes (or is in error); false when `timeoutMs` passed first.
+    bool WaitWritable(int timeoutMs);
 
     bool SetNoDelay();
     // Sets both time-outs; values the socket already has are not set again (every request of a
@@ -109,7 +121,10 @@ protected:
 
 private:
     [[noreturn]] void ThrowLastError() const;
-    int ReceiveChecked(void* buffer, size_t capacity, bool waitForAll);
+    // A failed call's result: kTimedOut when the socket's time-out passed, else it throws.
+    long TimedOutOrThrow() const;
+    // Throws for a kTimedOut result, else gives it.
+    long ThrowOnTimeOut(long result) const;
     // Resolves "host[:port]" as Connect takes it.
     static bool ResolveHostText(std::string_view hostText, uint16_t defaultPort, uint32_t& address,
                                 uint16_t& port);

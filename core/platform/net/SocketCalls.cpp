@@ -175,6 +175,12 @@ bool IsNonBlocking(Handle handle) {
     return flags >= 0 && (flags & O_NONBLOCK) != 0;
 }
 
+bool Abort(Handle handle) {
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC; // connecting to no address dissolves the connection
+    return ::connect(handle, &unspecified, sizeof unspecified) == 0;
+}
+
 bool SetReceiveTimeout(Handle handle, int milliseconds) {
     return SetTimeOption(handle, SO_RCVTIMEO, milliseconds);
 }
@@ -419,16 +425,16 @@ std::vector<std::string> LocalIPv4Addresses() {
     return external.empty() ? loopback : external;
 }
 
-WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs) {
-    pollfd fds[2] = {{handle, POLLIN, 0}, {wake, POLLIN, 0}};
-    nfds_t count = wake == kNoHandle ? 1 : 2;
+namespace {
+
+WaitResult PollFor(pollfd* fds, nfds_t count, int timeoutMs) {
     for (;;) {
         int rc = ::poll(fds, count, timeoutMs < 0 ? -1 : timeoutMs);
         if (rc > 0) {
             if (count == 2 && fds[1].revents != 0) {
                 return WaitResult::Woken;
             }
-            return WaitResult::Ready; // readable, at its end, or in error: the next call tells which
+            return WaitResult::Ready; // ready, at its end, or in error: the next call tells which
         }
         if (rc == 0) {
             return WaitResult::TimedOut;
@@ -437,6 +443,18 @@ WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs) {
             return WaitResult::Failed;
         }
     }
+}
+
+} // namespace
+
+WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs) {
+    pollfd fds[2] = {{handle, POLLIN, 0}, {wake, POLLIN, 0}};
+    return PollFor(fds, wake == kNoHandle ? 1 : 2, timeoutMs);
+}
+
+WaitResult WaitWritable(Handle handle, int timeoutMs) {
+    pollfd fds[1] = {{handle, POLLOUT, 0}};
+    return PollFor(fds, 1, timeoutMs);
 }
 
 int WaitAnyReadable(const std::vector<Handle>& handles, std::vector<char>& ready, int timeoutMs) {

@@ -55,6 +55,9 @@ bool SetReuseAddress(Handle handle);
 bool SetNoDelay(Handle handle);
 bool SetNonBlocking(Handle handle, bool on);
 bool IsNonBlocking(Handle handle);
+// Resets the connection now: bytes not yet sent are dropped (on this thread) and the peer gets a reset.
+// The descriptor stays open.
+bool Abort(Handle handle);
 // SO_RCVTIMEO / SO_SNDTIMEO in milliseconds (0: no time-out).
 bool SetReceiveTimeout(Handle handle, int milliseconds);
 bool SetSendTimeout(Handle handle, int milliseconds);
@@ -107,6 +110,8 @@ enum class WaitResult { Ready, Woken, TimedOut, Failed };
 // Waits until `handle` is readable (or at end / in error), or `wake` (kNoHandle: none) becomes readable,
 // or `timeoutMs` passes (negative: no time-out).
 WaitResult WaitReadable(Handle handle, Handle wake, int timeoutMs);
+// Waits until `handle` can take more bytes (or is in error), or `timeoutMs` passes (negative: none).
+WaitResult WaitWritable(Handle handle, int timeoutMs);
 // Waits until one of `handles` is readable (or at its end, or in error), or `timeoutMs` passes (negative:
 // no time-out). `ready` gets one flag per handle, set for each such one. Gives how many are set, 0 after
 // the time-out, -1 on failure.
